@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+
+#include "BytePipe.h"
+#include "LinkClock.h"
+#include "ZentroApi.h"
+
+// Result codes of the device layer. They are compared for equality, never tested for nonzero.
+constexpr uint32_t USB_OPEN_OK = 0xDEADBEEF;
+constexpr uint32_t USB_OPEN_FAILED = 0xFFFFFFFE;
+constexpr uint32_t USB_WRITE_OK = 0xFEEDDEAD;
+constexpr uint32_t USB_READ_OK = 0xFEEDBEEF;
+constexpr uint32_t USB_IO_FAILED = 0xFFFFFFFF;
+constexpr uint32_t IOCTL_NO_EVENT = 0xE0000100;
+
+constexpr uint32_t IOCTL_BIND_PIPE = 0x80942078;
+constexpr uint32_t IOCTL_UNBIND_PIPE = 0x8094207C;
+
+// The USB serial host device through which the PC reaches the handset's boot loader.
+constexpr const char* USB_SYNC_DEVICE_PATH = "\\\\.\\WCEUSBSH001";
+
+class DevicePipe;
+
+// The only layer that touches the platform's device functions: it owns the device handle and
+// moves raw bytes, in pieces of at most USB_PIECE_SIZE, through a byte pipe.
+class ZENTRO_API USBInterface {
+public:
+    USBInterface();
+    ~USBInterface();
+    USBInterface(const USBInterface&) = delete;
+    USBInterface& operator=(const USBInterface&) = delete;
+
+    // USB_OPEN_OK, or USB_OPEN_FAILED; m_hDevice holds the attempt's handle either way.
+    uint32_t OpenUsbSyncDriver();
+    void CloseUSBSyncDriver();
+    // USB_READ_OK when every byte was read, else USB_IO_FAILED.
+    uint32_t Read_USB_Data(uint8_t* buffer, uint32_t length);
+    // USB_WRITE_OK when every byte was written, else USB_IO_FAILED.
+    uint32_t Write_USB_Data(const uint8_t* buffer, uint32_t length);
+    // Dispatches at most one waiting window message of the calling thread.
+    void HandleMessages();
+
+    // Puts another byte pipe (a recording wrapper, an in-memory pair, the virtual boot loader)
+    // under the link in place of the platform device. Not owned; null restores the device.
+    void SetPipe(BytePipe* pipe);
+    // Where the platform device is found. On Windows it is always USB_SYNC_DEVICE_PATH;
+    // elsewhere the caller names a tty (a USB serial device or a pty).
+    void SetDevicePath(const char* path);
+    // Replaces the wall clock (not owned; null restores the system clock).
+    void SetClock(LinkClock* clock);
+
+    DeviceHandle m_hDevice;
+
+protected:
+    BytePipe* m_pPipe;
+    LinkClock* m_pClock;
+
+private:
+    uint32_t SynchronousIoctl(DeviceHandle device, uint32_t code, const void* input,
+                              uint32_t inputLength, void* output, uint32_t outputLength,
+                              uint32_t* returned);
+    uint32_t BindPipe(uint32_t pipe, DeviceHandle device);
+    uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
+
+    DevicePipe* m_pDevicePipe;
+};
