@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libboost-dev
-  wine wine32 xvfb x11-utils imagemagick
+  wine wine32 wine64 xvfb x11-utils imagemagick
   tftpd-hpa socat
 )
 

@@ -1,0 +1,67 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix and, for windows that
+# must be drawn, a private X server. kov_wine_stop leaves nothing running.
+#
+#   source scripts/wine-env.sh      # sets KOV_WIN_PRESET: windows, or windows-x64
+#   kov_wine_start [--display]      # prefix (made once), wineserver, optionally Xvfb
+#   kovwine prog.exe ...            # or: ctest --preset "$KOV_WIN_PRESET"
+#   kov_wine_stop
+#
+# The deliverables are 32-bit. Where the kernel runs no 32-bit programs (its IA-32 emulation is
+# off), the 32-bit Wine loader cannot start, and the same sources built for x86_64 run the
+# Windows tests under 64-bit Wine instead.
+
+KOV_ROOT=${KOV_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export WINEARCH=win32
+  KOV_WIN_PRESET=windows
+  export WINEPREFIX=${KOV_WINEPREFIX:-$KOV_ROOT/build/wineprefix}
+else
+  export WINEARCH=win64
+  KOV_WIN_PRESET=windows-x64
+  export WINEPREFIX=${KOV_WINEPREFIX:-$KOV_ROOT/build/wineprefix64}
+fi
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs when the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+KOV_XVFB_PID=
+
+kovwine() { "$KOV_ROOT/scripts/kovwine" "$@"; }
+
+kov_wine_start() {
+  local want_display=
+  [ "${1:-}" = "--display" ] && want_display=1
+
+  if [ -n "$want_display" ] && [ -z "$KOV_XVFB_PID" ]; then
+    local fdfile i
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fdfile" >/dev/null 2>&1 &
+    KOV_XVFB_PID=$!
+    for i in $(seq 1 100); do
+      [ -s "$fdfile" ] && break
+      sleep 0.1
+    done
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+  fi
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    kovwine wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
+  # Wine's helper processes must not inherit a test runner's output pipe, or the runner waits
+  # for them forever: start them here, outside it.
+  wineserver -p 120 </dev/null >/dev/null 2>&1
+  kovwine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+kov_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$KOV_XVFB_PID" ]; then
+    kill "$KOV_XVFB_PID" 2>/dev/null || true
+    wait "$KOV_XVFB_PID" 2>/dev/null || true
+    KOV_XVFB_PID=
+  fi
+}
