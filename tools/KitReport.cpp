@@ -87,10 +87,13 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
             r.problems.push_back(iplProblem);
         } else {
             const ImageHeader ih = ReadImageHeader(ipl.data.get(), ipl.size);
-            std::snprintf(line, sizeof line, "IPL: %u bytes from offset 1024, version %s%s",
-                          IplPartition(ipl.size).length, Hex(ih.iplVersion, 6).c_str(),
-                          r.iplMatches ? "" : " (does not match the update image: not flashed)");
+            std::snprintf(line, sizeof line, "IPL: %u bytes from offset 1024, version %s",
+                          IplPartition(ipl.size).length, Hex(ih.iplVersion, 6).c_str());
             r.lines.push_back(line);
+            if (!r.iplMatches)
+                r.problems.push_back(std::string("The IPL image ") + IPL_IMAGE_NAME +
+                                     " does not belong to the update image: their first 32 "
+                                     "bytes differ.");
         }
     } else {
         r.lines.push_back(std::string("IPL: none (no ") + IPL_IMAGE_NAME + ")");

@@ -1,0 +1,196 @@
+#include "TerminalPage.h"
+
+#include <algorithm>
+
+#include "LinkWords.h"
+
+namespace {
+
+constexpr double MIB_BYTES = 1048576.0;
+
+const char* PhaseName(UpdatePhase phase) {
+    switch (phase) {
+    case UpdatePhase::Key:
+        return "key";
+    case UpdatePhase::Transfer:
+        return "transfer";
+    case UpdatePhase::Flashing:
+        return "flashing";
+    }
+    return "unknown";
+}
+
+std::string Duration(double seconds) {
+    long s = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+} // namespace
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t wc : text) {
+        uint32_t c = static_cast<uint32_t>(wc);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12 & 0x0F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+TerminalPage::TerminalPage(OutputMode mode, std::FILE* out, bool liveBar)
+    : mode_(mode), out_(out), liveBar_(liveBar && mode == OutputMode::Human) {}
+
+void TerminalPage::Event(const char* name, const std::string& members) {
+    if (mode_ != OutputMode::Json)
+        return;
+    std::fprintf(out_, "{\"event\":\"%s\"%s%s}\n", name, members.empty() ? "" : ",",
+                 members.c_str());
+    std::fflush(out_);
+}
+
+void TerminalPage::Say(const char* kind, const std::string& text, bool evenWhenQuiet) {
+    if (mode_ == OutputMode::Json) {
+        Event(kind, "\"text\":" + JsonString(text));
+        return;
+    }
+    if (mode_ == OutputMode::Quiet && !evenWhenQuiet)
+        return;
+    EndBar();
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+void TerminalPage::Text(const char* kind, const std::wstring& text, bool evenWhenQuiet) {
+    Say(kind, Utf8(text), evenWhenQuiet);
+}
+
+void TerminalPage::SetStatusLine(const std::wstring& text) { Text("status", text, false); }
+void TerminalPage::SetGuidanceText(const std::wstring& text) { Text("guidance", text, false); }
+void TerminalPage::SetNoticeText(const std::wstring& text) { Text("notice", text, false); }
+
+void TerminalPage::ShowMessageBox(const std::wstring& text) {
+    if (mode_ == OutputMode::Json)
+        Event("message", "\"caption\":\"Error\",\"text\":" + JsonString(Utf8(text)));
+    else
+        Say("message", "Error: " + Utf8(text), true);
+}
+
+void TerminalPage::ShowMessage(const char* text, const char* caption) {
+    if (mode_ == OutputMode::Json)
+        Event("message", "\"caption\":" + JsonString(caption ? caption : "") +
+                             ",\"text\":" + JsonString(text));
+    else
+        Say("message", std::string(caption ? caption : "Error") + ": " + text, true);
+}
+
+void TerminalPage::EnterPhase(UpdatePhase phase, const char* partition, uint32_t bytes) {
+    EndBar();
+    inPhase_ = true;
+    phase_ = phase;
+    partition_ = partition ? partition : "";
+    partitionBytes_ = bytes;
+    range_ = pos_ = 0;
+    lastDecile_ = -1;
+    phaseStart_ = std::chrono::steady_clock::now();
+    if (mode_ == OutputMode::Json) {
+        std::string members = std::string("\"phase\":\"") + PhaseName(phase) + "\"";
+        if (partition)
+            members += ",\"partition\":" + JsonString(partition) +
+                       ",\"bytes\":" + std::to_string(bytes);
+        Event("phase", members);
+    }
+}
+
+void TerminalPage::SetRange(uint32_t upper) {
+    range_ = upper;
+    pos_ = 0;
+    if (mode_ == OutputMode::Json)
+        Event("progress", "\"range\":" + std::to_string(upper));
+}
+
+void TerminalPage::SetPos(uint32_t pos) {
+    pos_ = pos;
+    if (mode_ == OutputMode::Json) {
+        Event("progress", "\"pos\":" + std::to_string(pos));
+        return;
+    }
+    if (mode_ == OutputMode::Human && inPhase_ && phase_ != UpdatePhase::Key)
+        DrawBar(false);
+}
+
+// The link counts blocks of 64 KiB while it sends, and whatever unit the handset chooses while
+// it flashes; both become a share of the bar, and a transfer also gets bytes, speed and time left.
+void TerminalPage::DrawBar(bool final) {
+    if (range_ == 0)
+        return;
+    const double share = std::min(1.0, static_cast<double>(pos_) / range_);
+    const auto now = std::chrono::steady_clock::now();
+    const int decile = static_cast<int>(share * 10);
+    if (liveBar_) {
+        if (!final && barShown_ && now - lastDraw_ < std::chrono::milliseconds(100) && share < 1.0)
+            return;
+    } else if (decile == lastDecile_ && !final) {
+        return;
+    }
+    lastDraw_ = now;
+    lastDecile_ = decile;
+
+    const int width = 30;
+    std::string bar(static_cast<size_t>(share * width), '#');
+    bar.resize(width, ' ');
+    char text[160];
+    if (phase_ == UpdatePhase::Transfer) {
+        const double seconds = std::chrono::duration<double>(now - phaseStart_).count();
+        const double done = std::min<double>(partitionBytes_, static_cast<double>(pos_) * LINK_BLOCK_SIZE);
+        const double rate = seconds > 0 ? done / seconds : 0;
+        const double left = rate > 0 ? (partitionBytes_ - done) / rate : 0;
+        std::snprintf(text, sizeof text, "%-3s [%s] %3d%%  %6.1f / %.1f MiB  %5.1f MiB/s  %s left",
+                      partition_.c_str(), bar.c_str(), static_cast<int>(share * 100),
+                      done / MIB_BYTES, partitionBytes_ / MIB_BYTES, rate / MIB_BYTES,
+                      Duration(left).c_str());
+    } else {
+        std::snprintf(text, sizeof text, "handset writing flash [%s] %3d%%", bar.c_str(),
+                      static_cast<int>(share * 100));
+    }
+    if (liveBar_) {
+        std::fprintf(out_, "\r%s\x1b[K", text);
+        barShown_ = true;
+    } else {
+        std::fprintf(out_, "%s\n", text);
+    }
+    std::fflush(out_);
+}
+
+void TerminalPage::EndBar() {
+    if (barShown_) {
+        std::fputc('\n', out_);
+        barShown_ = false;
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "ProgressSink.h"
+#include "UpdatePageView.h"
+
+enum class OutputMode { Human, Quiet, Json };
+
+// The update page on a terminal: the worker's texts as lines, the link's progress as a live bar
+// with throughput and time left, the link's message boxes as error lines. In JSON mode every
+// event is one JSON object on its own line, for scripts and other front-ends.
+class TerminalPage : public UpdatePageView, public ProgressSink, public MessageSink {
+public:
+    TerminalPage(OutputMode mode, std::FILE* out, bool liveBar);
+
+    // UpdatePageView
+    void SetStatusLine(const std::wstring& text) override;
+    void SetGuidanceText(const std::wstring& text) override;
+    void SetNoticeText(const std::wstring& text) override;
+    void ShowMessageBox(const std::wstring& text) override;
+    void SetWaitCursor(bool) override {}
+    void EnableClose() override {}
+    void DisableUpdate() override {}
+    void SetProgressPos(uint32_t pos) override { SetPos(pos); }
+    void EnterPhase(UpdatePhase phase, const char* partition, uint32_t bytes) override;
+
+    // ProgressSink: the link's progress bar
+    void SetRange(uint32_t upper) override;
+    void SetPos(uint32_t pos) override;
+
+    // MessageSink: the link's own message boxes
+    void ShowMessage(const char* text, const char* caption) override;
+
+    // A line of the flasher's own, outside the worker's texts. `kind` names it in JSON mode.
+    void Say(const char* kind, const std::string& text, bool evenWhenQuiet = false);
+    // In JSON mode, an event with preformatted members (`members` is `"a":1,"b":"x"`).
+    void Event(const char* name, const std::string& members);
+
+    UpdatePhase Phase() const { return phase_; }
+    bool InFlashingPhase() const { return inPhase_ && phase_ == UpdatePhase::Flashing; }
+
+private:
+    void Text(const char* kind, const std::wstring& text, bool evenWhenQuiet);
+    void DrawBar(bool final);
+    void EndBar();
+
+    OutputMode mode_;
+    std::FILE* out_;
+    bool liveBar_;
+    bool barShown_ = false;
+    bool inPhase_ = false;
+    UpdatePhase phase_ = UpdatePhase::Key;
+    std::string partition_;
+    uint32_t partitionBytes_ = 0;
+    uint32_t range_ = 0;
+    uint32_t pos_ = 0;
+    int lastDecile_ = -1;
+    std::chrono::steady_clock::time_point phaseStart_;
+    std::chrono::steady_clock::time_point lastDraw_;
+};
+
+std::string Utf8(const std::wstring& text);
+std::string JsonString(const std::string& utf8);
