@@ -19,3 +19,11 @@ inline int64_t TellPosition(std::FILE* f) {
     return static_cast<int64_t>(ftello(f));
 #endif
 }
+
+inline int SeekTo(std::FILE* f, int64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(f, offset, SEEK_SET);
+#else
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET);
+#endif
+}
