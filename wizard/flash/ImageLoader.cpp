@@ -23,6 +23,8 @@ uint32_t CImageLoader::Measure(const char* fileName) {
     switch (m_Type) {
     case TYPE_RAW:
         return RawMeasure();
+    case TYPE_COFF:
+        return CoffMeasure();
     default:
         return 0;
     }
@@ -34,6 +36,8 @@ int CImageLoader::Load(uint8_t* destination, const char* fileName) {
     switch (m_Type) {
     case TYPE_RAW:
         return RawLoad();
+    case TYPE_COFF:
+        return CoffLoad();
     default:
         return 0;
     }

@@ -22,9 +22,11 @@ public:
 
     int SetType(int32_t type);
     // The file's length (also kept in `size`); 0xFFFFFFFF when a raw file cannot be measured,
-    // 0 for an empty name or an unknown type code.
+    // 0 for an empty name or an unknown type code. For a COFF file, the span of addresses that
+    // its sections with raw data cover; when the file cannot be read, the previous `size`.
     uint32_t Measure(const char* fileName);
     // 1 when `size` bytes (raw) or the flattened sections (COFF) were copied to `destination`.
+    // A COFF load refuses a file whose sections now span more than the last measured `size`.
     int Load(uint8_t* destination, const char* fileName);
     int32_t GetErrorCode() const { return m_ErrorCode; }
 
@@ -38,4 +40,6 @@ private:
     void KeepName(const char* fileName);
     uint32_t RawMeasure();
     int RawLoad();
+    uint32_t CoffMeasure();
+    int CoffLoad();
 };
