@@ -10,6 +10,7 @@ bash scripts/setup.sh
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
+bash scripts/fuzz.sh
 
 # The 32-bit deliverables are always built, warnings as errors.
 cmake --preset windows >/dev/null
