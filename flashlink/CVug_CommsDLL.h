@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ProgressSink.h"
 #include "USBComms.h"
@@ -8,6 +9,17 @@
 
 // Host files that the device may ask for during the message loop.
 enum t_FILEID { FILE_ID_0 = 0, FILE_ID_1 = 1 };
+
+// The host files behind the message loop's requests. They have no names until a caller gives
+// them some: a request for a file without a name fails quietly, as on a PC without it.
+enum HostFileRole {
+    HOST_FILE_0,      // sent for MSG_REQUEST_FILE_0
+    HOST_FILE_1,      // sent for MSG_REQUEST_FILE_1
+    HOST_FLASH_FILE,  // its size answers MSG_REQUEST_FLASH_SIZE
+    HOST_UPLOAD_FILE, // receives a finished upload
+    HOST_STORED_FILE, // receives MSG_STORE_FILE's bytes; a name ending in "cfg" takes two halves
+    HOST_FILE_ROLES
+};
 
 // The boot-loader operations that the wizard calls. Results: 1 success, 0 failure; LoadKey
 // also returns 2 for the device's second acceptance word.
@@ -25,12 +37,17 @@ public:
     int LoadVersion(const uint8_t* version, uint32_t length);
     int LoadFlashMode(uint32_t mode);
     int LoadData(uint32_t word);
+    // m_pCrcCheck left null means transfers without the per-block check.
     int LoadRAM(const uint8_t* data, uint32_t address, uint32_t length);
     int Run(uint32_t address);
+    // Serves the device's messages until it reports the end (1), a firmware error (0), or
+    // breaks the protocol or goes away (0, with a message of the link's own).
     int MessageHandler();
 
     // Where the two message boxes of the link go (not owned; null restores the default).
     void SetMessageSink(MessageSink* sink);
+    // Names a host file of the message loop; null or "" leaves it without a name.
+    void SetHostFile(HostFileRole role, const char* path);
 
     int* m_pCrcCheck;
     ProgressSink* m_pProgress;
@@ -46,6 +63,15 @@ private:
     int SaveFile(uint32_t length);
     const char* GetModulePath();
 
+    int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes,
+                      uint32_t length, uint32_t& reply);
+    int EndLoop(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+
     MessageSink* m_pMessages;
     char m_ModulePath[261];
+    std::string m_HostFiles[HOST_FILE_ROLES];
 };

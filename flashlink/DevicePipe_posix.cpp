@@ -1,14 +1,39 @@
 #include "DevicePipe.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-int FdOf(DeviceHandle handle) {
-    return static_cast<int>(reinterpret_cast<intptr_t>(handle));
+using Clock = std::chrono::steady_clock;
+
+int FdOf(DeviceHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
+
+// Waits until the descriptor is ready for `events` or has hung up. False when the silence
+// limit, counted from `since`, ran out or the device is gone.
+bool WaitReady(int fd, short events, Clock::time_point since, uint32_t limitMs) {
+    for (;;) {
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+        if (spent >= static_cast<long long>(limitMs))
+            return false;
+        pollfd p = {fd, events, 0};
+        const int n = ::poll(&p, 1, static_cast<int>(limitMs - spent));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            continue;
+        // A hang-up may still leave bytes to read; the read itself then reports the end.
+        if (p.revents & events)
+            return true;
+        return false;
+    }
 }
 
 } // namespace
@@ -18,18 +43,25 @@ DevicePipe::DevicePipe(const char* path) : path_(path ? path : "") {}
 DevicePipe::~DevicePipe() { Close(); }
 
 DeviceHandle DevicePipe::Open() {
-    if (path_.empty())
+    if (path_.empty() || handle_ != INVALID_DEVICE_HANDLE)
         return INVALID_DEVICE_HANDLE;
-    int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking, so that neither the open (a serial line waiting for its carrier) nor a
+    // transfer can block past the silence limit; poll does the waiting.
+    int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return INVALID_DEVICE_HANDLE;
-    // The device carries binary words: no line discipline may translate or swallow bytes.
+    // The device carries binary words: no line discipline may translate, echo or swallow a
+    // byte. Something that is not a terminal (a FIFO, a socket) is taken as it is.
     termios tio;
     if (tcgetattr(fd, &tio) == 0) {
         cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
         tio.c_cc[VMIN] = 1;
         tio.c_cc[VTIME] = 0;
-        tcsetattr(fd, TCSANOW, &tio);
+        if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+            ::close(fd);
+            return INVALID_DEVICE_HANDLE;
+        }
     }
     handle_ = reinterpret_cast<DeviceHandle>(static_cast<intptr_t>(fd));
     return handle_;
@@ -45,14 +77,24 @@ void DevicePipe::Close() {
 bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_DEVICE_HANDLE)
         return false;
+    const int fd = FdOf(handle_);
     uint32_t done = 0;
+    Clock::time_point lastMove = Clock::now();
     while (done < length) {
-        ssize_t n = ::write(FdOf(handle_), data + done, length - done);
+        const ssize_t n = ::write(fd, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<uint32_t>(n);
+            lastMove = Clock::now();
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<uint32_t>(n);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitReady(fd, POLLOUT, lastMove, silenceLimitMs_))
+                return false;
+            continue;
+        }
+        return false;
     }
     return true;
 }
@@ -60,15 +102,25 @@ bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
 bool DevicePipe::ReadAll(uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_DEVICE_HANDLE)
         return false;
+    const int fd = FdOf(handle_);
     uint32_t done = 0;
+    Clock::time_point lastMove = Clock::now();
     while (done < length) {
-        ssize_t n = ::read(FdOf(handle_), data + done, length - done);
+        const ssize_t n = ::read(fd, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<uint32_t>(n);
+            lastMove = Clock::now();
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        // 0 is end of file: the far side hung up (a pulled cable, a closed pty master).
-        if (n <= 0)
-            return false;
-        done += static_cast<uint32_t>(n);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitReady(fd, POLLIN, lastMove, silenceLimitMs_))
+                return false;
+            continue;
+        }
+        // 0 is the end of the stream and EIO a pty whose master is gone: the device hung up.
+        return false;
     }
     return true;
 }

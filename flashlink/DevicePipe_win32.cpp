@@ -2,14 +2,36 @@
 
 #include <windows.h>
 
+namespace {
+
+// Each ReadFile returns after at most this long, with whatever has arrived. Under Wine a read
+// blocked without a time-out never returns when the far end hangs up, and a time-out is also
+// the only way to see a pulled cable: between two such reads ClearCommError asks whether the
+// device is still there. The value is how quickly a pulled cable is noticed.
+constexpr DWORD kReadSliceMs = 500;
+
+} // namespace
+
 DevicePipe::DevicePipe(const char* path) : path_(path ? path : "") {}
 
 DevicePipe::~DevicePipe() { Close(); }
 
 DeviceHandle DevicePipe::Open() {
+    // This object holds at most one handle; the device itself allows no second one either.
+    if (handle_ != INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
     HANDLE h = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            0, nullptr);
     handle_ = h;
+    commTimeouts_ = false;
+    if (h != INVALID_HANDLE_VALUE) {
+        // A write that the device does not take within the silence limit ends with what it
+        // moved; a device that cannot take time-outs keeps the driver's blocking behaviour.
+        COMMTIMEOUTS timeouts = {};
+        timeouts.ReadTotalTimeoutConstant = kReadSliceMs;
+        timeouts.WriteTotalTimeoutConstant = silenceLimitMs_;
+        commTimeouts_ = SetCommTimeouts(h, &timeouts) != FALSE;
+    }
     return h;
 }
 
@@ -21,6 +43,8 @@ void DevicePipe::Close() {
 }
 
 bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return false;
     // A zero-length request still reaches the driver once, as a zero-byte WriteFile.
     uint32_t done = 0;
     do {
@@ -29,6 +53,7 @@ bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
             GetLastError();
             return false;
         }
+        // Nothing moved within the write time-out: the device is not taking bytes.
         if (moved == 0 && done < length)
             return false;
         done += moved;
@@ -37,16 +62,32 @@ bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
 }
 
 bool DevicePipe::ReadAll(uint8_t* data, uint32_t length) {
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return false;
     uint32_t done = 0;
+    DWORD lastMove = GetTickCount();
     do {
         DWORD moved = 0;
         if (!ReadFile(handle_, data + done, length - done, &moved, nullptr)) {
             GetLastError();
             return false;
         }
-        if (moved == 0 && done < length)
+        if (moved > 0) {
+            done += moved;
+            lastMove = GetTickCount();
+            continue;
+        }
+        if (done == length)
+            break;
+        // Without time-outs a read returns nothing only when the device is gone.
+        if (!commTimeouts_)
             return false;
-        done += moved;
+        DWORD errors = 0;
+        COMSTAT status;
+        if (!ClearCommError(handle_, &errors, &status))
+            return false;
+        if (GetTickCount() - lastMove >= silenceLimitMs_)
+            return false;
     } while (done < length);
     return true;
 }

@@ -1,6 +1,274 @@
 #include "USBComms.h"
 
+#include <chrono>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <thread>
+
+#include "LinkWords.h"
+
+namespace {
+
+const char kWriteFailed[] = "Error: couldn't write USB data";
+const char kReadFailed[] = "Error: couldn't read USB data";
+const char kNotRecognized[] = "Error: Device probably not recognized by 2nd boot";
+const char kDataTx[] = "Error Second Boot not responding (Data TX)";
+const char kCrcFailure[] = "Error CRC failure";
+const char kAckGivenUp[] = "Error: no acknowledgement, the device is gone or silent";
+
+// Tables of the reflected polynomial 0xA001: kCrc.t[0] is the classic byte table, and
+// kCrc.t[s] gives a byte's effect on the register after s more zero bytes, so eight bytes can
+// be folded in with eight independent lookups instead of a chain of eight dependent ones.
+struct CrcTables {
+    uint16_t t[8][256];
+};
+
+constexpr CrcTables MakeCrcTables() {
+    CrcTables tables{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
+        tables.t[0][i] = static_cast<uint16_t>(c);
+    }
+    for (uint32_t i = 0; i < 256; ++i)
+        for (int s = 1; s < 8; ++s) {
+            const uint16_t prev = tables.t[s - 1][i];
+            tables.t[s][i] = static_cast<uint16_t>((prev >> 8) ^ tables.t[0][prev & 0xFF]);
+        }
+    return tables;
+}
+
+constexpr CrcTables kCrc = MakeCrcTables();
+
+} // namespace
+
 USBComms::USBComms() : m_ErrorText{}, m_Abort(0) {}
+
+uint32_t USBComms::CalcBlockCrc(const uint8_t* data, uint32_t length) {
+    uint32_t crc = 0xFFFF;
+    const auto& t = kCrc.t;
+    for (; length >= 8; length -= 8, data += 8) {
+        crc ^= static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8;
+        crc = t[7][crc & 0xFF] ^ t[6][crc >> 8] ^ t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^
+              t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+    }
+    for (; length > 0; --length, ++data)
+        crc = (crc >> 8) ^ t[0][(crc ^ *data) & 0xFF];
+    return crc;
+}
+
+uint32_t USBComms::WriteWord(uint32_t word) {
+    uint8_t bytes[4];
+    PutWordLE(bytes, word);
+    return Write_USB_Data(bytes, 4);
+}
+
+uint32_t USBComms::ReadWord(uint32_t& word) {
+    uint8_t bytes[4];
+    const uint32_t result = Read_USB_Data(bytes, 4);
+    if (result == USB_READ_OK)
+        word = GetWordLE(bytes);
+    return result;
+}
+
+void USBComms::SetErrorText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(m_ErrorText, sizeof m_ErrorText, format, args);
+    va_end(args);
+}
+
+USBComms::AckOutcome USBComms::AskForAck() {
+    if (WriteWord(WORD_ACK) != USB_WRITE_OK) {
+        SetErrorText("%s", kWriteFailed);
+        return ACK_PIPE_FAILED;
+    }
+    uint32_t reply = 0;
+    if (ReadWord(reply) != USB_READ_OK) {
+        SetErrorText("%s", kReadFailed);
+        return ACK_PIPE_FAILED;
+    }
+    if (reply != WORD_ACK) {
+        SetErrorText("%s", kNotRecognized);
+        return ACK_OTHER_WORD;
+    }
+    return ACK_GIVEN;
+}
+
+int USBComms::GetACK() { return AskForAck() == ACK_GIVEN ? 1 : 0; }
+
+int USBComms::WaitForAck() {
+    for (;;) {
+        switch (AskForAck()) {
+        case ACK_GIVEN:
+            return 1;
+        case ACK_OTHER_WORD:
+            continue;
+        case ACK_PIPE_FAILED:
+            SetErrorText("%s", kAckGivenUp);
+            return 0;
+        }
+    }
+}
+
+int USBComms::WaitForBlockAck() {
+    const uint32_t noted = m_pClock->NowSeconds();
+    for (;;) {
+        const AckOutcome outcome = AskForAck();
+        if (outcome == ACK_GIVEN)
+            return 1;
+        // A failed pipe cannot recover within the three seconds; asking on would only spin.
+        if (outcome == ACK_PIPE_FAILED)
+            return 0;
+        if (m_pClock->NowSeconds() - noted > 3)
+            return 0;
+    }
+}
+
+int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
+    WriteWord(CMD_BLOCK_DATA);
+    if (Write_USB_Data(data, size) != USB_WRITE_OK) {
+        SetErrorText("%s", kDataTx);
+        return 0;
+    }
+    if (crcCheck) {
+        const uint32_t crc = CalcBlockCrc(data, size);
+        WriteWord(CMD_GET_CRC);
+        uint32_t targetCrc = 0;
+        // A lost reply would otherwise be compared as whatever the variable held.
+        if (ReadWord(targetCrc) != USB_READ_OK) {
+            SetErrorText("%s", kReadFailed);
+            return 0;
+        }
+        if (targetCrc != crc) {
+            SetErrorText("%s", kCrcFailure);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
+                       ProgressSink* progress, int crcCheck) {
+    const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
+    const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
+    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
+    ProgressControl(progress, 0, 1);
+
+    WriteWord(CMD_TOTAL_LENGTH);
+    WriteWord(length);
+    WriteWord(CMD_BLOCK_SIZE);
+    WriteWord(LINK_BLOCK_SIZE);
+
+    uint32_t blockAddress = address;
+    for (uint32_t i = 0; i < fullBlocks; ++i) {
+        if (m_Abort) {
+            m_Abort = 0;
+            return 0;
+        }
+        WriteWord(CMD_ADDRESS);
+        WriteWord(blockAddress);
+        blockAddress += LINK_BLOCK_SIZE;
+        if (!WaitForBlockAck())
+            return 0;
+        if (!SendBlock(data, LINK_BLOCK_SIZE, crcCheck))
+            return 0;
+        data += LINK_BLOCK_SIZE;
+        ProgressControl(progress, i, 1);
+    }
+    if (lastBlockSize) {
+        WriteWord(CMD_ADDRESS);
+        WriteWord(blockAddress);
+        WriteWord(CMD_BLOCK_SIZE);
+        WriteWord(lastBlockSize);
+        if (!WaitForAck())
+            return 0;
+        if (!SendBlock(data, lastBlockSize, crcCheck))
+            return 0;
+        ProgressControl(progress, fullBlocks + 1, 1);
+    }
+    return WaitForAck();
+}
+
+int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
+    WriteWord(CMD_READ_BLOCK);
+    if (Read_USB_Data(buffer, size) != USB_READ_OK) {
+        SetErrorText("%s", kDataTx);
+        return 0;
+    }
+    return 1;
+}
+
+int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer,
+                      ProgressSink* progress) {
+    const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
+    const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
+    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
+
+    WriteWord(CMD_BLOCK_SIZE);
+    WriteWord(LINK_BLOCK_SIZE);
+
+    uint32_t blockAddress = address;
+    for (uint32_t i = 0; i < fullBlocks; ++i) {
+        if (m_Abort) {
+            m_Abort = 0;
+            return 0;
+        }
+        WriteWord(CMD_ADDRESS);
+        WriteWord(blockAddress);
+        blockAddress += LINK_BLOCK_SIZE;
+        if (!WaitForAck())
+            return 0;
+        if (!ReadBlock(buffer, LINK_BLOCK_SIZE))
+            return 0;
+        buffer += LINK_BLOCK_SIZE;
+        ProgressControl(progress, i, 1);
+    }
+    if (lastBlockSize) {
+        WriteWord(CMD_ADDRESS);
+        WriteWord(blockAddress);
+        WriteWord(CMD_BLOCK_SIZE);
+        WriteWord(lastBlockSize);
+        if (!WaitForAck())
+            return 0;
+        if (!ReadBlock(buffer, lastBlockSize))
+            return 0;
+        ProgressControl(progress, fullBlocks + 1, 1);
+    }
+    return WaitForAck();
+}
+
+int USBComms::Go(uint32_t address) {
+    WriteWord(CMD_ADDRESS);
+    WriteWord(address);
+    // A device that is gone never starts anything: this is a failure, not a 1.
+    if (!WaitForAck())
+        return 0;
+    WriteWord(CMD_RUN);
+    return 1;
+}
+
+int USBComms::SetRAMType(uint32_t type) {
+    WriteWord(CMD_RAM_TYPE);
+    if (WriteWord(type) != USB_WRITE_OK) {
+        SetErrorText("%s", kDataTx);
+        return 0;
+    }
+    return WaitForAck();
+}
+
+int USBComms::SendDataTest(uint32_t, uint32_t, const uint8_t* data) {
+    const uint32_t result = Write_USB_Data(data, LINK_BLOCK_SIZE);
+    if (result == USB_WRITE_OK) {
+        SetErrorText("Send the data Ok,sub_size : %x", LINK_BLOCK_SIZE);
+        return 1;
+    }
+    SetErrorText("Error ,pdata : %" PRIxPTR " ,sub_size %d ,Ret : %x",
+                 reinterpret_cast<uintptr_t>(data), static_cast<int>(LINK_BLOCK_SIZE), result);
+    return 0;
+}
 
 void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, uint32_t kind) {
     if (!progress)
@@ -9,4 +277,10 @@ void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, uint32_t 
         progress->SetRange(value);
     else if (kind == 1)
         progress->SetPos(value);
+}
+
+// Lets a caller on a window thread keep its windows alive between steps of its own.
+void USBComms::ProcessMessages() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    HandleMessages();
 }

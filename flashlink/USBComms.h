@@ -12,11 +12,18 @@ class ZENTRO_API USBComms : public USBInterface {
 public:
     USBComms();
 
+    // Sends WORD_ACK and reads one word: 1 only when the device answered WORD_ACK.
     int GetACK();
+    // Loads `length` bytes at the handset `address` in 64 KiB blocks, each acknowledged and,
+    // with crcCheck nonzero, verified by the device's CRC of it.
     int SendData(uint32_t address, uint32_t length, const uint8_t* data, ProgressSink* progress,
                  int crcCheck);
+    // Writes exactly one 64 KiB block from `data` with no command before it; the result line
+    // goes to m_ErrorText either way. address and length are not used.
     int SendDataTest(uint32_t address, uint32_t length, const uint8_t* data);
+    // Reads `length` bytes of handset memory at `address` into `buffer`.
     int GetData(uint32_t address, uint32_t length, uint8_t* buffer, ProgressSink* progress);
+    // Starts execution on the handset at `address`.
     int Go(uint32_t address);
     int SetRAMType(uint32_t type);
 
@@ -26,7 +33,27 @@ public:
     char m_ErrorText[1000];
     volatile int m_Abort;
 
+protected:
+    uint32_t WriteWord(uint32_t word);
+    uint32_t ReadWord(uint32_t& word);
+    void SetErrorText(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+
 private:
+    enum AckOutcome { ACK_GIVEN, ACK_OTHER_WORD, ACK_PIPE_FAILED };
+    AckOutcome AskForAck();
+    // The handshakes that the device may keep answering with other words for as long as it
+    // likes. They end only when the pipe fails, which includes the pipe's own silence limit,
+    // so an unplugged or frozen device ends them too.
+    int WaitForAck();
+    // The full-block handshake: gives up once more than 3 whole seconds have passed.
+    int WaitForBlockAck();
+    int SendBlock(const uint8_t* data, uint32_t size, int crcCheck);
+    int ReadBlock(uint8_t* buffer, uint32_t size);
+
     void ProgressControl(ProgressSink* progress, uint32_t value, uint32_t kind);
     void ProcessMessages();
 };

@@ -7,7 +7,7 @@ BytePipe::~BytePipe() = default;
 
 USBInterface::USBInterface()
     : m_hDevice(INVALID_DEVICE_HANDLE), m_pPipe(nullptr), m_pClock(&LinkClock::System()),
-      m_pDevicePipe(nullptr) {
+      m_pDevicePipe(nullptr), m_SilenceLimitMs(DevicePipe::kDefaultSilenceLimitMs) {
 #if defined(_WIN32)
     m_pDevicePipe = new DevicePipe(USB_SYNC_DEVICE_PATH);
 #else
@@ -28,6 +28,7 @@ void USBInterface::SetDevicePath(const char* path) {
     bool inUse = m_pPipe == m_pDevicePipe;
     delete m_pDevicePipe;
     m_pDevicePipe = new DevicePipe(path);
+    m_pDevicePipe->SetSilenceLimit(m_SilenceLimitMs);
     if (inUse)
         m_pPipe = m_pDevicePipe;
 #else
@@ -36,6 +37,11 @@ void USBInterface::SetDevicePath(const char* path) {
 }
 
 void USBInterface::SetClock(LinkClock* clock) { m_pClock = clock ? clock : &LinkClock::System(); }
+
+void USBInterface::SetDeviceSilenceLimit(uint32_t milliseconds) {
+    m_SilenceLimitMs = milliseconds;
+    m_pDevicePipe->SetSilenceLimit(milliseconds);
+}
 
 uint32_t USBInterface::OpenUsbSyncDriver() {
     m_hDevice = m_pPipe->Open();

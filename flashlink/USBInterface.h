@@ -49,6 +49,9 @@ public:
     void SetDevicePath(const char* path);
     // Replaces the wall clock (not owned; null restores the system clock).
     void SetClock(LinkClock* clock);
+    // How long a transfer on the platform device may move nothing before it fails
+    // (DevicePipe::kDefaultSilenceLimitMs unless set).
+    void SetDeviceSilenceLimit(uint32_t milliseconds);
 
     DeviceHandle m_hDevice;
 
@@ -64,4 +67,5 @@ private:
     uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
 
     DevicePipe* m_pDevicePipe;
+    uint32_t m_SilenceLimitMs;
 };

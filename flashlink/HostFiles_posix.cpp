@@ -1,0 +1,82 @@
+#include "HostFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace {
+
+bool ReadFully(int fd, uint8_t* data, uint32_t length) {
+    while (length > 0) {
+        ssize_t n = ::read(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool WriteFully(int fd, const uint8_t* data, uint32_t length) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadHostFile(const std::string& name, std::vector<uint8_t>& bytes) {
+    if (name.empty())
+        return false;
+    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        bytes.assign(static_cast<uint32_t>(st.st_size), 0);
+        ok = ReadFully(fd, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool HostFileSize(const std::string& name, uint32_t& size) {
+    struct stat st;
+    if (name.empty() || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    size = static_cast<uint32_t>(st.st_size);
+    return true;
+}
+
+bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length) {
+    if (name.empty())
+        return false;
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = WriteFully(fd, data, length);
+    return ::close(fd) == 0 && ok;
+}
+
+std::string ProgramDirectory() {
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return std::string();
+    std::string full(path, static_cast<size_t>(n));
+    size_t slash = full.find_last_of('/');
+    return slash == std::string::npos ? std::string() : full.substr(0, slash);
+}

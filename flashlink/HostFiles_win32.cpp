@@ -1,0 +1,51 @@
+#include "HostFiles.h"
+
+#include <windows.h>
+
+bool ReadHostFile(const std::string& name, std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    bool ok = size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    if (ok) {
+        bytes.assign(size, 0);
+        DWORD read = 0;
+        ok = ReadFile(file, bytes.data(), size, &read, nullptr) && read == size;
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+bool HostFileSize(const std::string& name, uint32_t& size) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD high = 0;
+    size = GetFileSize(file, &high);
+    CloseHandle(file);
+    return true;
+}
+
+bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, data, length, &written, nullptr) && written == length;
+    // Closed whatever the write did, so a failed write leaves no open handle behind.
+    CloseHandle(file);
+    return ok;
+}
+
+std::string ProgramDirectory() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, n);
+    const size_t slash = full.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : full.substr(0, slash);
+}
