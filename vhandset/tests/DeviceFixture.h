@@ -1,0 +1,66 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CVug_CommsDLL.h"
+#include "MemoryWire.h"
+#include "SampleKit.h"
+#include "UpdateDriver.h"
+#include "VirtualBootLoader.h"
+
+class SeenProgress : public ProgressSink {
+public:
+    void SetRange(uint32_t upper) override { events.push_back("range " + std::to_string(upper)); }
+    void SetPos(uint32_t pos) override { events.push_back("pos " + std::to_string(pos)); }
+    std::vector<std::string> events;
+};
+
+class SeenMessages : public MessageSink {
+public:
+    void ShowMessage(const char* text, const char*) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+// The link against the virtual boot loader over an in-memory wire, the device on its thread.
+class DeviceTest : public ::testing::Test {
+protected:
+    void Connect(const BootLoaderScript& script = BootLoaderScript()) {
+        device.reset(new VirtualBootLoader(script));
+        device->Start(wire.DeviceEnd());
+        link.SetPipe(&wire.HostEnd());
+        link.SetMessageSink(&messages);
+        link.m_pProgress = &progress;
+        ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    }
+    VirtualBootLoader::End Disconnect() {
+        link.CloseUSBSyncDriver();
+        return device->Wait();
+    }
+    // Key, then flash mode and version of an OS session, ready for LoadRAM.
+    void EnterOsSession() {
+        const uint8_t key[96] = {};
+        ASSERT_NE(link.LoadKey(key, 96), 0);
+        ASSERT_EQ(link.LoadFlashMode(FLASH_MODE_OS), 1);
+        const uint8_t version[6] = {1};
+        ASSERT_EQ(link.LoadVersion(version, 6), 1);
+    }
+    static std::vector<uint8_t> OsImage(uint16_t mib = 1, uint32_t seed = 1) {
+        SampleImageSpec spec;
+        spec.updateMode = UPDATE_MODE_OS;
+        spec.osSizeMiB = mib;
+        spec.seed = seed;
+        return BuildSampleImage(spec);
+    }
+    static std::vector<uint8_t> Payload(const std::vector<uint8_t>& image) {
+        return std::vector<uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end());
+    }
+
+    MemoryWire wire;
+    std::unique_ptr<VirtualBootLoader> device;
+    CVug_CommsDLL link;
+    SeenProgress progress;
+    SeenMessages messages;
+};

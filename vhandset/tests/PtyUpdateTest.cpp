@@ -1,0 +1,158 @@
+// The real thing natively: the link opens kovvboot's pty as its USB serial device.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "DeviceFixture.h"
+#include "TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+// kovvboot started with options; its pty's path is read from its first line.
+class Kovvboot {
+public:
+    explicit Kovvboot(std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), KOVVBOOT_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, KOVVBOOT_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        // The first line comes at once; ten seconds is only the bound of a broken start.
+        char c;
+        pollfd p = {out[0], POLLIN, 0};
+        while (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            path_ += c;
+        ::close(out[0]);
+    }
+    ~Kovvboot() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& Path() const { return path_; }
+
+    // The exit status, or -1 if it has not ended within the bound.
+    int Wait(int seconds = 30) {
+        for (int i = 0; i < seconds * 100 && pid_ > 0; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string path_;
+};
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
+    TempDir dir;
+    SampleImageSpec spec;
+    spec.updateMode = UPDATE_MODE_OS;
+    spec.osSizeMiB = 44;
+    const std::vector<uint8_t> image = BuildSampleImage(spec);
+    ASSERT_EQ(image.size(), 46138368u);
+
+    Kovvboot vboot({"--once", "--save", dir.Path()});
+    ASSERT_FALSE(vboot.Path().empty());
+    CVug_CommsDLL link;
+    SeenMessages messages;
+    SeenProgress progress;
+    link.SetMessageSink(&messages);
+    link.m_pProgress = &progress;
+    int crcCheck = 0;
+    link.m_pCrcCheck = &crcCheck;
+    link.SetDevicePath(vboot.Path().c_str());
+    ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    const UpdateOutcome outcome = DriveUpdate(link, image);
+    link.CloseUSBSyncDriver();
+
+    EXPECT_EQ(outcome.failedAt, nullptr) << outcome.failedAt;
+    EXPECT_EQ(vboot.Wait(), 0);
+    EXPECT_TRUE(FileBytes(dir.File("os.bin")) ==
+                std::vector<uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()))
+        << "the flashed OS partition differs from the image's payload";
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(std::count(progress.events.begin(), progress.events.end(), "range 704"), 1);
+}
+
+struct PtyFaultCase {
+    const char* name;
+    std::vector<std::string> options;
+    const char* failedAt;
+    int exitStatus;
+    const char* message; // the link's message box, or ""
+};
+
+class PtyFaults : public ::testing::TestWithParam<PtyFaultCase> {};
+
+TEST_P(PtyFaults, EndTheUpdateAndKovvboot) {
+    const PtyFaultCase& c = GetParam();
+    std::vector<std::string> args = c.options;
+    args.push_back("--once");
+    Kovvboot vboot(args);
+    ASSERT_FALSE(vboot.Path().empty());
+    CVug_CommsDLL link;
+    SeenMessages messages;
+    link.SetMessageSink(&messages);
+    link.SetDevicePath(vboot.Path().c_str());
+    ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    SampleImageSpec spec;
+    spec.osSizeMiB = 2;
+    EXPECT_STREQ(DriveUpdate(link, BuildSampleImage(spec)).failedAt, c.failedAt);
+    link.CloseUSBSyncDriver();
+    EXPECT_EQ(vboot.Wait(), c.exitStatus);
+    EXPECT_EQ(messages.shown, *c.message ? std::vector<std::string>{c.message}
+                                          : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, PtyFaults,
+    ::testing::Values(
+        PtyFaultCase{"CablePulledHalfWayThroughABlock", {"--pull-at", "block:20"}, "LoadRAM", 4, ""},
+        PtyFaultCase{"CablePulledWhileFlashing",
+                     {"--stream", "range:10;pos:2;pull"},
+                     "MessageHandler",
+                     4,
+                     "Error, lost the connection to the handset while it was flashing."},
+        PtyFaultCase{"FirmwareError",
+                     {"--firmware-error", "-5"},
+                     "MessageHandler",
+                     3,
+                     "Flash Firmware Error occurred:  code -5"},
+        PtyFaultCase{"ReadinessAsAckAndAWord", {"--ready", "ack:12345678"}, nullptr, 0, ""},
+        PtyFaultCase{"KeyRefused", {"--key", "refuse"}, "LoadKey", 4, ""}),
+    [](const ::testing::TestParamInfo<PtyFaultCase>& info) { return info.param.name; });
+
+} // namespace
