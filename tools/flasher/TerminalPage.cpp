@@ -110,6 +110,11 @@ void TerminalPage::ShowMessage(const char* text, const char* caption) {
         Say("message", std::string(caption ? caption : "Error") + ": " + text, true);
 }
 
+void TerminalPage::SetProgressPos(uint32_t pos) {
+    pos_ = pos;
+    Event("progress", "\"pos\":" + std::to_string(pos));
+}
+
 void TerminalPage::EnterPhase(UpdatePhase phase, const char* partition, uint32_t bytes) {
     EndBar();
     inPhase_ = true;

@@ -24,7 +24,8 @@ public:
     void SetWaitCursor(bool) override {}
     void EnableClose() override {}
     void DisableUpdate() override {}
-    void SetProgressPos(uint32_t pos) override { SetPos(pos); }
+    // The worker's closing reset of the bar: nothing left to draw on a terminal.
+    void SetProgressPos(uint32_t pos) override;
     void EnterPhase(UpdatePhase phase, const char* partition, uint32_t bytes) override;
 
     // ProgressSink: the link's progress bar

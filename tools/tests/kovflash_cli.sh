@@ -102,11 +102,12 @@ assert any(e["event"] == "status" and e["text"].startswith("Task is Successful (
 PY
 then pass; else fail "json events (exit status $status)"; echo "$out" | tail -n 5; fi
 
-"$kit" make --out "$work/big" --os-size 24 >/dev/null
-start_vboot --ack-delay-ms 20
-timeout 120 "$flash" --device "$device" "$work/big" >"$work/ctrlc.out" 2>&1 &
+"$kit" make --out "$work/big" --os-size 4 >/dev/null
+start_vboot --late-ack 50@0
+# --foreground: timeout must pass on Ctrl-C to the flasher alone, once, as a terminal would.
+timeout --foreground 120 "$flash" --device "$device" "$work/big" >"$work/ctrlc.out" 2>&1 &
 flash_pid=$!
-sleep 1.5
+sleep 1
 kill -INT "$flash_pid"
 wait "$flash_pid"; status=$?
 stop_vboot
