@@ -74,6 +74,12 @@ stop_vboot
 if tail -c +1025 "$work/good/WMUPDAT.DIP" | cmp -s - "$work/flashed/os.bin"; then pass; else
   fail "the flashed OS differs from the image"; fi
 
+start_vboot
+out=$(timeout 120 "$flash" --quiet --device "$device" "$work/good" 2>&1); status=$?
+stop_vboot
+if [ "$status" -eq 0 ] && [ "$out" = "The handset has its new firmware." ]; then pass; else
+  fail "quiet mode prints only the result (exit status $status)"; echo "$out" | tail -n 5; fi
+
 start_vboot --held-os FFFFFFFFFFFF
 expect "version refused" 5 "Error: Error, version of image file is older" "Error, Download OS Failed." \
   "refused the kit" -- "$flash" --device "$device" "$work/good"
