@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ImageType.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -13,24 +14,6 @@ std::string Hex(const uint8_t* bytes, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         std::snprintf(two, sizeof two, "%02X", bytes[i]);
         out += two;
-    }
-    return out;
-}
-
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t wc : text) {
-        uint32_t c = static_cast<uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "LinkWords.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -28,24 +29,6 @@ std::string Duration(double seconds) {
 }
 
 } // namespace
-
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t wc : text) {
-        uint32_t c = static_cast<uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12 & 0x0F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string JsonString(const std::string& utf8) {
     std::string out = "\"";

@@ -63,5 +63,4 @@ private:
     std::chrono::steady_clock::time_point lastDraw_;
 };
 
-std::string Utf8(const std::wstring& text);
 std::string JsonString(const std::string& utf8);
