@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "AppSettings.h"
+#include "DialogBase.h"
+#include "PageLook.h"
+#include "resource.h"
+
+// The error page: why the update cannot go on, and what to check. Exit ends the wizard.
+class CShowError : public CDialogBase {
+public:
+    enum { IDD = IDD_SHOWERROR };
+    CShowError();
+    ~CShowError() override;
+
+    // Chooses the texts before the run: mode 1, mode 2, or any other value. A page run
+    // without a mode shows both texts empty.
+    void SetMode(int mode);
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(DataExchange& dx) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    HICON m_hIcon;
+    CAppSettings m_Config;
+    std::wstring m_strExplanation; // control 1021
+    std::wstring m_strChecklist;   // group box 1023
+    COLORREF m_crTitle = RGB(255, 0, 0);
+    HBRUSH m_hBrush;
+    HeadingFont m_HeadingFont;
+    SidePicture m_SidePicture;
+};
