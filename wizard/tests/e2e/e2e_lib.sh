@@ -1,0 +1,118 @@
+# Rails for end-to-end tests of the Windows programs in real windows. Sourced by a test script:
+#
+#   source e2e_lib.sh
+#   e2e_begin NAME BIN_DIR OUT_DIR  # private X server, Wine prefix and virtual desktop; a work dir
+#   e2e_kit DIR [kovkit make options] # a kit: KovShop.exe, Zentro_Comms.dll and WMUPDAT.DIP
+#   e2e_start DIR PROGRAM [ARGS]    # starts a Windows program in DIR; its pid in E2E_PID
+#   e2e_drive COMMAND...            # runs windriver (see testing/windriver/windriver.cpp)
+#   e2e_exits PID [SECONDS]         # the program ends within SECONDS; its exit code in E2E_CODE
+#
+# Every window is drawn inside Wine's virtual desktop, so title bars show in the screenshots
+# that `e2e_drive shot NAME` takes; they end up as OUT_DIR/shots/NAME.png. On exit, pass or
+# fail, everything started here is ended: Wine's processes, the X server, the work dir.
+
+E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+KOV_ROOT=${KOV_ROOT:-$(cd "$E2E_LIB_DIR/../../.." && pwd)}
+
+# Z:\ is the Unix root inside Wine.
+e2e_winpath() {
+  local p=$1
+  echo "Z:${p//\//\\}"
+}
+
+e2e_log() { echo "e2e[$E2E_NAME]: $*" >>"$E2E_LOG"; }
+
+e2e_fail() {
+  e2e_log "FAILED: $*"
+  exit 1
+}
+
+e2e_begin() {
+  E2E_NAME=$1
+  E2E_BIN=$(cd "$2" && pwd)
+  E2E_OUT=$3
+  mkdir -p "$E2E_OUT/shots"
+  E2E_OUT=$(cd "$E2E_OUT" && pwd)
+  E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/kov-e2e-XXXXXX")
+  E2E_LOG=$E2E_WORK/log
+  E2E_SHOTS=$E2E_WORK/shots
+  mkdir -p "$E2E_SHOTS"
+  : >"$E2E_LOG"
+  E2E_STARTED=$(date +%s.%N)
+  trap e2e_end EXIT
+
+  # A prefix of the tests' own, made once and kept in the build tree: nothing here touches
+  # the prefix that other tests share, nor a user's.
+  export KOV_WINEPREFIX=$E2E_OUT/wineprefix
+  # shellcheck source=../../../scripts/wine-env.sh
+  source "$KOV_ROOT/scripts/wine-env.sh"
+  local fresh=
+  [ -f "$WINEPREFIX/system.reg" ] || fresh=1
+  kov_wine_start --display >>"$E2E_LOG" 2>&1
+  if [ -n "$fresh" ] || [ ! -f "$WINEPREFIX/.kov-desktop" ]; then
+    # Every window of the prefix opens in one virtual desktop, which draws the title bars
+    # that a bare X server without a window manager would leave out.
+    kovwine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d kov /f </dev/null >>"$E2E_LOG" 2>&1
+    kovwine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v kov /d 1024x768 /f \
+      </dev/null >>"$E2E_LOG" 2>&1
+    touch "$WINEPREFIX/.kov-desktop"
+  fi
+  e2e_log "started in $(e2e_seconds) s"
+}
+
+e2e_seconds() {
+  echo "$(date +%s.%N) $E2E_STARTED" | awk '{ printf "%.1f", $1 - $2 }'
+}
+
+e2e_end() {
+  local status=$?
+  trap - EXIT
+  kov_wine_stop >>"$E2E_LOG" 2>&1 || true
+  local shot
+  for shot in "$E2E_SHOTS"/*.bmp; do
+    [ -e "$shot" ] || continue
+    convert "$shot" "$E2E_OUT/shots/$(basename "${shot%.bmp}").png" 2>>"$E2E_LOG" || true
+  done
+  e2e_log "ended in $(e2e_seconds) s, status $status"
+  cat "$E2E_LOG"
+  rm -rf "$E2E_WORK"
+  exit "$status"
+}
+
+e2e_kit() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  cp "$E2E_BIN/KovShop.exe" "$E2E_BIN/Zentro_Comms.dll" "$dir/"
+  (cd "$dir" && kovwine "$E2E_BIN/kovkit.exe" make --out . "$@" </dev/null >>"$E2E_LOG" 2>&1) ||
+    e2e_fail "kovkit make $*"
+}
+
+e2e_start() {
+  local dir=$1 program=$2
+  shift 2
+  e2e_log "start $program $* in $dir"
+  cd "$dir"
+  kovwine "$program" "$@" </dev/null >>"$E2E_LOG" 2>&1 &
+  E2E_PID=$!
+  cd - >/dev/null
+}
+
+e2e_drive() {
+  (cd "$E2E_WORK" &&
+    kovwine "$E2E_BIN/windriver.exe" --shots "$(e2e_winpath "$E2E_SHOTS")" \
+      --resources "$(e2e_winpath "$E2E_BIN/KovShop.exe")" "$@" </dev/null >>"$E2E_LOG" 2>&1) ||
+    e2e_fail "windriver $*"
+}
+
+e2e_exits() {
+  local pid=$1 limit=${2:-15} i
+  for i in $(seq 1 $((limit * 10))); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && e2e_fail "process $pid still runs after $limit s"
+  E2E_CODE=0
+  wait "$pid" || E2E_CODE=$?
+  e2e_log "process $pid ended with $E2E_CODE"
+}
