@@ -22,7 +22,7 @@
 //   count TITLE N     exactly N visible windows carry TITLE
 // Actions:
 //   click ID          clicks control ID once it is visible and enabled
-//   minimize          minimises the current window
+//   minimize          minimises the current window (and waits until it is)
 //   signal NAME       sets the named event NAME
 //   shot NAME         saves the current window with its frame as DIR\NAME.bmp
 //   screen NAME       saves the whole screen as DIR\NAME.bmp
@@ -237,6 +237,23 @@ void Quiet(const Driver& d, const std::wstring& ms) {
     }
 }
 
+// As the caption's minimise button does it. Asked again until it holds: a window that is
+// still settling after it first showed can let the request go by.
+void Minimize(const Driver& d) {
+    HWND window = Current(d);
+    DWORD asked = 0;
+    const bool done = WaitFor(d, [&] {
+        if (::IsIconic(window))
+            return true;
+        if (::GetTickCount() - asked >= 500) {
+            ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            asked = ::GetTickCount();
+        }
+        return false;
+    });
+    Expect(done, L"the window would not minimise");
+}
+
 std::wstring NotCentred(const Driver& d) {
     RECT area, rect;
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -406,7 +423,7 @@ const std::map<std::wstring, Command>& Commands() {
               });
           }}},
         {L"click", {1, [](Driver& d, auto& a) { Click(d, a[0]); }}},
-        {L"minimize", {0, [](Driver& d, auto&) { ::ShowWindowAsync(Current(d), SW_MINIMIZE); }}},
+        {L"minimize", {0, [](Driver& d, auto&) { Minimize(d); }}},
         {L"signal",
          {1,
           [](Driver&, auto& a) {

@@ -20,7 +20,7 @@ e2e_winpath() {
   echo "Z:${p//\//\\}"
 }
 
-e2e_log() { echo "e2e[$E2E_NAME]: $*" >>"$E2E_LOG"; }
+e2e_log() { echo "e2e[$E2E_NAME] $(e2e_seconds) s: $*" >>"$E2E_LOG"; }
 
 e2e_fail() {
   e2e_log "FAILED: $*"
@@ -71,7 +71,7 @@ e2e_end() {
   local shot
   for shot in "$E2E_SHOTS"/*.bmp; do
     [ -e "$shot" ] || continue
-    convert "$shot" "$E2E_OUT/shots/$(basename "${shot%.bmp}").png" 2>>"$E2E_LOG" || true
+    convert "$shot" -strip "$E2E_OUT/shots/$(basename "${shot%.bmp}").png" 2>>"$E2E_LOG" || true
   done
   e2e_log "ended in $(e2e_seconds) s, status $status"
   cat "$E2E_LOG"
