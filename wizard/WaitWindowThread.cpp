@@ -28,9 +28,9 @@ BOOL CALLBACK AskDialogToClose(HWND window, LPARAM) {
 DWORD WINAPI WaitWindowThreadProc(LPVOID argument) {
     std::unique_ptr<CDialogBase> window;
     if (WaitWindowKindFor(static_cast<const wchar_t*>(argument)) == WaitWindowKind::ConnectHandset)
-        window.reset(new CWaiting_2);
+        window = std::make_unique<CWaiting_2>();
     else
-        window.reset(new CWaiting);
+        window = std::make_unique<CWaiting>();
     window->DoModal();
     return 1;
 }
