@@ -16,6 +16,7 @@ namespace {
 // Reads from the master are gathered in this much, so that a stream of small words does not
 // cost a system call each.
 constexpr uint32_t kBufferBytes = 256 * 1024;
+constexpr uint32_t kDirectReadBytes = 4096;
 
 using Clock = std::chrono::steady_clock;
 
@@ -161,8 +162,9 @@ bool PtyLine::Read(uint8_t* data, uint32_t length) {
             length -= n;
             continue;
         }
-        // A large request goes straight to its destination; a small one fills the buffer.
-        const bool direct = length >= kBufferBytes / 2;
+        // A block goes straight to its destination; a word fills the buffer, so that the next
+        // few words cost no system call.
+        const bool direct = length >= kDirectReadBytes;
         ssize_t n;
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -13,8 +13,6 @@ constexpr uint32_t kKeyMax = 65536;
 constexpr uint32_t kVersionSize = 6;
 // A file the host sends for a request is kept up to this size.
 constexpr uint32_t kAnswerKeepMax = 64u << 20;
-// How many finished loads stay readable for GetData.
-constexpr size_t kMemoryLoads = 4;
 
 bool IsIplMode(uint32_t mode) { return mode == FLASH_MODE_BEFORE_IPL || mode == FLASH_MODE_IPL; }
 
@@ -351,7 +349,11 @@ void VirtualBootLoader::OnTotalLength() {
     }
     load_.reset(new Load);
     load_->total = total;
-    load_->bytes = std::make_shared<std::vector<uint8_t>>(std::min(total, script_.ramBytes));
+    // RAM only grows, so a second update of the same size touches no fresh memory.
+    const uint32_t room = std::min(total, script_.ramBytes);
+    if (ram_.size() < room)
+        ram_.resize(room);
+    ramExtent_ = 0;
 }
 
 void VirtualBootLoader::OnBlockData() {
@@ -371,24 +373,26 @@ void VirtualBootLoader::OnBlockData() {
     if (!load_->hasBase) {
         load_->base = address_;
         load_->hasBase = true;
+        ramBase_ = address_;
     }
     const uint64_t offset = static_cast<uint64_t>(address_) - load_->base;
-    if (address_ < load_->base || offset + size > load_->bytes->size()) {
+    if (address_ < load_->base || offset + size > std::min<uint64_t>(load_->total, ram_.size())) {
         Problem("block at " + Hex(address_) + " outside its load");
         pendingError_ = kErrorBlockOutside;
         Discard(size);
         return;
     }
-    ReadExact(load_->bytes->data() + offset, size);
+    ReadExact(ram_.data() + offset, size);
     load_->received += size;
+    ramExtent_ = std::max<uint32_t>(ramExtent_, static_cast<uint32_t>(offset + size));
     lastBlockOffset_ = static_cast<uint32_t>(offset);
     lastBlockLength_ = size;
 }
 
 void VirtualBootLoader::OnCrcQuery() {
     uint32_t crc = 0xFFFF;
-    if (load_)
-        crc = DeviceCrc(load_->bytes->data() + lastBlockOffset_, lastBlockLength_);
+    if (lastBlockOffset_ + uint64_t(lastBlockLength_) <= ram_.size())
+        crc = DeviceCrc(ram_.data() + lastBlockOffset_, lastBlockLength_);
     if (++crcQueries_ == script_.wrongCrcAt)
         crc ^= 0x5A5A;
     WriteWord(crc);
@@ -411,27 +415,18 @@ void VirtualBootLoader::OnReadBlock() {
 
 void VirtualBootLoader::ReadMemory(uint32_t address, uint8_t* out, uint32_t length) const {
     std::memset(out, 0xFF, length);
-    auto overlay = [&](const Load& load) {
-        if (!load.hasBase)
-            return;
-        const uint64_t from = std::max<uint64_t>(address, load.base);
-        const uint64_t to =
-            std::min<uint64_t>(uint64_t(address) + length, uint64_t(load.base) + load.bytes->size());
-        if (from < to)
-            std::memcpy(out + (from - address), load.bytes->data() + (from - load.base),
-                        static_cast<size_t>(to - from));
-    };
-    for (const Load& load : memory_)
-        overlay(load);
-    if (load_)
-        overlay(*load_);
+    const uint64_t from = std::max<uint64_t>(address, ramBase_);
+    const uint64_t to = std::min<uint64_t>(uint64_t(address) + length, uint64_t(ramBase_) + ramExtent_);
+    if (from < to)
+        std::memcpy(out + (from - address), ram_.data() + (from - ramBase_),
+                    static_cast<size_t>(to - from));
 }
 
+// The load is complete: what it brought is kept for flashing when the flash mode closes, as
+// the next load will overwrite the RAM.
 void VirtualBootLoader::FinishLoad() {
-    sessionLoads_.push_back(*load_);
-    memory_.push_back(*load_);
-    if (memory_.size() > kMemoryLoads)
-        memory_.erase(memory_.begin());
+    const size_t kept = std::min<size_t>(load_->total, ram_.size());
+    sessionLoads_.push_back(std::make_shared<std::vector<uint8_t>>(ram_.begin(), ram_.begin() + kept));
     load_.reset();
 }
 
@@ -472,11 +467,11 @@ void VirtualBootLoader::CloseSession() {
     if (!sessionLoads_.empty()) {
         Bytes all;
         if (sessionLoads_.size() == 1) {
-            all = sessionLoads_[0].bytes;
+            all = sessionLoads_[0];
         } else {
             all = std::make_shared<std::vector<uint8_t>>();
-            for (const Load& load : sessionLoads_)
-                all->insert(all->end(), load.bytes->begin(), load.bytes->end());
+            for (const Bytes& load : sessionLoads_)
+                all->insert(all->end(), load->begin(), load->end());
         }
         if (IsIplMode(sessionMode_)) {
             commit(FlashPartition::IPL, all);

@@ -80,7 +80,8 @@ public:
     const std::vector<std::string>& Problems() const { return problems_; }
     uint64_t BytesFromHost() const { return hostBytes_; }
 
-    // Memory as GetData reads it: the latest load that covers the address, else erased (0xFF).
+    // Memory as GetData reads it: the latest load where it covers the address, else erased
+    // (0xFF).
     void ReadMemory(uint32_t address, uint8_t* out, uint32_t length) const;
 
     // Makes the device ready for a new connection: the protocol state goes, what it holds
@@ -89,12 +90,12 @@ public:
 
 private:
     using Bytes = std::shared_ptr<std::vector<uint8_t>>;
+    // A RAM load in progress. Its bytes land in ram_, at their offset from its first block.
     struct Load {
         uint32_t total = 0;
         uint32_t base = 0;
         bool hasBase = false;
         uint64_t received = 0;
-        Bytes bytes;
     };
     struct Partition {
         bool present = false;
@@ -157,7 +158,7 @@ private:
     uint32_t address_ = 0;
     bool addressPending_ = false;
     std::unique_ptr<Load> load_;
-    std::vector<Load> sessionLoads_;
+    std::vector<Bytes> sessionLoads_; // finished loads of the flash mode, in order
     uint32_t lastBlockOffset_ = 0;
     uint32_t lastBlockLength_ = 0;
     bool sessionOpen_ = false;
@@ -172,7 +173,11 @@ private:
 
     // What it was sent and keeps.
     Partition flashed_[kFlashPartitions];
-    std::vector<Load> memory_; // the latest loads, oldest first
+    // The handset's RAM: one buffer that every load reuses, as every load of an update goes
+    // to the same address. It holds the latest load, at ramBase_, ramExtent_ bytes long.
+    std::vector<uint8_t> ram_;
+    uint32_t ramBase_ = 0;
+    uint32_t ramExtent_ = 0;
     std::vector<uint32_t> words_;
     std::vector<uint8_t> key_;
     std::vector<uint32_t> flashModes_;
