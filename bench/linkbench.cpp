@@ -33,7 +33,9 @@ double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
-double MiBps(size_t bytes, double seconds) { return bytes / 1048576.0 / seconds; }
+double MiBps(size_t bytes, double seconds) {
+    return bytes / 1048576.0 / seconds;
+}
 
 // The fastest of a few runs: the machine's noise only ever adds time.
 double Best(int runs, const std::function<double()>& run) {
@@ -125,8 +127,8 @@ double LinkSeconds(const PipeKind& kind, const std::vector<uint8_t>& image,
             link.LoadFlashMode(FLASH_MODE_OS);
             link.LoadVersion(version, 6);
             const Clock::time_point start = Clock::now();
-            const int loaded = link.LoadRAM(image.data(), RAM_LOAD_ADDRESS,
-                                            static_cast<uint32_t>(image.size()));
+            const int loaded =
+                link.LoadRAM(image.data(), RAM_LOAD_ADDRESS, static_cast<uint32_t>(image.size()));
             const double s = Seconds(start);
             link.LoadData(DATA_WORD_CLOSE);
             intact = loaded == 1 && link.MessageHandler() == 1;
@@ -137,8 +139,7 @@ double LinkSeconds(const PipeKind& kind, const std::vector<uint8_t>& image,
 }
 
 void Throughput(const std::vector<uint8_t>& image) {
-    const PipeKind kinds[] = {{"pty (kovvboot's pipe)", OverPty},
-                              {"in-memory wire", OverMemory}};
+    const PipeKind kinds[] = {{"pty (kovvboot's pipe)", OverPty}, {"in-memory wire", OverMemory}};
     std::printf("Throughput: one RAM load of %zu bytes to the virtual boot loader\n", image.size());
     for (const PipeKind& kind : kinds) {
         bool intact = true;
@@ -152,9 +153,10 @@ void Throughput(const std::vector<uint8_t>& image) {
             linked = std::min(linked, LinkSeconds(kind, image, device, intact));
             allIntact = allIntact && intact;
         }
-        std::printf("  %-22s raw %8.1f MiB/s   link %8.1f MiB/s   link/raw %5.1f%%  (goal >= 90%%)%s\n",
-                    kind.name, MiBps(image.size(), raw), MiBps(image.size(), linked),
-                    100.0 * raw / linked, allIntact ? "" : "  FLASHED BYTES DIFFER");
+        std::printf(
+            "  %-22s raw %8.1f MiB/s   link %8.1f MiB/s   link/raw %5.1f%%  (goal >= 90%%)%s\n",
+            kind.name, MiBps(image.size(), raw), MiBps(image.size(), linked), 100.0 * raw / linked,
+            allIntact ? "" : "  FLASHED BYTES DIFFER");
     }
 }
 

@@ -30,7 +30,9 @@ CVug_CommsDLL::CVug_CommsDLL()
 
 // The device stays open. m_pRxBuffer is null unless an upload was left unfinished, and then
 // nobody else will ever free it.
-CVug_CommsDLL::~CVug_CommsDLL() { delete[] m_pRxBuffer; }
+CVug_CommsDLL::~CVug_CommsDLL() {
+    delete[] m_pRxBuffer;
+}
 
 void CVug_CommsDLL::SetMessageSink(MessageSink* sink) {
     m_pMessages = sink ? sink : &MessageSink::Default();
@@ -55,7 +57,9 @@ int CVug_CommsDLL::OpenUsbSyncDriver() {
     }
 }
 
-void CVug_CommsDLL::CloseUSBSyncDriver() { USBInterface::CloseUSBSyncDriver(); }
+void CVug_CommsDLL::CloseUSBSyncDriver() {
+    USBInterface::CloseUSBSyncDriver();
+}
 
 // The key and version exchanges: only the bytes themselves and the reply are checked; a lost
 // header word shows up as a wrong or missing reply.
@@ -105,7 +109,9 @@ int CVug_CommsDLL::LoadFlashMode(uint32_t mode) {
     return 1;
 }
 
-int CVug_CommsDLL::LoadData(uint32_t word) { return WriteWord(word) == USB_WRITE_OK ? 1 : 0; }
+int CVug_CommsDLL::LoadData(uint32_t word) {
+    return WriteWord(word) == USB_WRITE_OK ? 1 : 0;
+}
 
 int CVug_CommsDLL::LoadRAM(const uint8_t* data, uint32_t address, uint32_t length) {
     if (!GetACK())

@@ -63,8 +63,8 @@ private:
     int SaveFile(uint32_t length);
     const char* GetModulePath();
 
-    int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes,
-                      uint32_t length, uint32_t& reply);
+    int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,
+                      uint32_t& reply);
     int EndLoop(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))

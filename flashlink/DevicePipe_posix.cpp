@@ -11,7 +11,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int FdOf(DeviceHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
+int FdOf(DeviceHandle handle) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(handle));
+}
 
 // Waits until the descriptor is ready for `events` or has hung up. False when the silence
 // limit, counted from `since`, ran out or the device is gone.
@@ -40,7 +42,9 @@ bool WaitReady(int fd, short events, Clock::time_point since, uint32_t limitMs) 
 
 DevicePipe::DevicePipe(const char* path) : path_(path ? path : "") {}
 
-DevicePipe::~DevicePipe() { Close(); }
+DevicePipe::~DevicePipe() {
+    Close();
+}
 
 DeviceHandle DevicePipe::Open() {
     if (path_.empty() || handle_ != INVALID_DEVICE_HANDLE)

@@ -14,7 +14,9 @@ constexpr DWORD kReadSliceMs = 500;
 
 DevicePipe::DevicePipe(const char* path) : path_(path ? path : "") {}
 
-DevicePipe::~DevicePipe() { Close(); }
+DevicePipe::~DevicePipe() {
+    Close();
+}
 
 DeviceHandle DevicePipe::Open() {
     // This object holds at most one handle; the device itself allows no second one either.

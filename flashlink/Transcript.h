@@ -10,39 +10,72 @@
 // The name of a protocol word, or null for a value that is not one.
 inline const char* LinkWordName(uint32_t word) {
     switch (word) {
-    case WORD_ACK: return "WORD_ACK";
-    case CMD_TOTAL_LENGTH: return "CMD_TOTAL_LENGTH";
-    case CMD_BLOCK_SIZE: return "CMD_BLOCK_SIZE";
-    case CMD_KEY_LENGTH: return "CMD_KEY_LENGTH";
-    case CMD_KEY_DATA: return "CMD_KEY_DATA";
-    case REPLY_KEY_OK: return "REPLY_KEY_OK";
-    case REPLY_KEY_OK_ALT: return "REPLY_KEY_OK_ALT";
-    case CMD_VERSION_LENGTH: return "CMD_VERSION_LENGTH";
-    case CMD_VERSION_DATA: return "CMD_VERSION_DATA";
-    case REPLY_VERSION_OK: return "REPLY_VERSION_OK";
-    case CMD_ADDRESS: return "CMD_ADDRESS";
-    case CMD_BLOCK_DATA: return "CMD_BLOCK_DATA";
-    case CMD_READ_BLOCK: return "CMD_READ_BLOCK";
-    case CMD_GET_CRC: return "CMD_GET_CRC";
-    case CMD_RUN: return "CMD_RUN";
-    case CMD_RAM_TYPE: return "CMD_RAM_TYPE";
-    case MSG_TEXT: return "MSG_TEXT";
-    case MSG_TEXT_LENGTH: return "MSG_TEXT_LENGTH";
-    case MSG_PROGRESS_POS: return "MSG_PROGRESS_POS";
-    case MSG_PROGRESS_RANGE: return "MSG_PROGRESS_RANGE";
-    case MSG_FIRMWARE_ERROR: return "MSG_FIRMWARE_ERROR";
-    case MSG_FLASH_MODE: return "MSG_FLASH_MODE";
-    case MSG_FILE_KIND_0: return "MSG_FILE_KIND_0";
-    case MSG_LENGTH: return "MSG_LENGTH";
-    case MSG_REQUEST_FILE_0: return "MSG_REQUEST_FILE_0";
-    case MSG_READY: return "MSG_READY";
-    case MSG_REQUEST_FILE_1: return "MSG_REQUEST_FILE_1";
-    case MSG_FILE_KIND_1: return "MSG_FILE_KIND_1";
-    case MSG_REQUEST_FLASH_SIZE: return "MSG_REQUEST_FLASH_SIZE";
-    case MSG_UPLOAD_BEGIN: return "MSG_UPLOAD_BEGIN";
-    case MSG_UPLOAD_CHUNK: return "MSG_UPLOAD_CHUNK";
-    case MSG_STORE_FILE: return "MSG_STORE_FILE";
-    default: return nullptr;
+    case WORD_ACK:
+        return "WORD_ACK";
+    case CMD_TOTAL_LENGTH:
+        return "CMD_TOTAL_LENGTH";
+    case CMD_BLOCK_SIZE:
+        return "CMD_BLOCK_SIZE";
+    case CMD_KEY_LENGTH:
+        return "CMD_KEY_LENGTH";
+    case CMD_KEY_DATA:
+        return "CMD_KEY_DATA";
+    case REPLY_KEY_OK:
+        return "REPLY_KEY_OK";
+    case REPLY_KEY_OK_ALT:
+        return "REPLY_KEY_OK_ALT";
+    case CMD_VERSION_LENGTH:
+        return "CMD_VERSION_LENGTH";
+    case CMD_VERSION_DATA:
+        return "CMD_VERSION_DATA";
+    case REPLY_VERSION_OK:
+        return "REPLY_VERSION_OK";
+    case CMD_ADDRESS:
+        return "CMD_ADDRESS";
+    case CMD_BLOCK_DATA:
+        return "CMD_BLOCK_DATA";
+    case CMD_READ_BLOCK:
+        return "CMD_READ_BLOCK";
+    case CMD_GET_CRC:
+        return "CMD_GET_CRC";
+    case CMD_RUN:
+        return "CMD_RUN";
+    case CMD_RAM_TYPE:
+        return "CMD_RAM_TYPE";
+    case MSG_TEXT:
+        return "MSG_TEXT";
+    case MSG_TEXT_LENGTH:
+        return "MSG_TEXT_LENGTH";
+    case MSG_PROGRESS_POS:
+        return "MSG_PROGRESS_POS";
+    case MSG_PROGRESS_RANGE:
+        return "MSG_PROGRESS_RANGE";
+    case MSG_FIRMWARE_ERROR:
+        return "MSG_FIRMWARE_ERROR";
+    case MSG_FLASH_MODE:
+        return "MSG_FLASH_MODE";
+    case MSG_FILE_KIND_0:
+        return "MSG_FILE_KIND_0";
+    case MSG_LENGTH:
+        return "MSG_LENGTH";
+    case MSG_REQUEST_FILE_0:
+        return "MSG_REQUEST_FILE_0";
+    case MSG_READY:
+        return "MSG_READY";
+    case MSG_REQUEST_FILE_1:
+        return "MSG_REQUEST_FILE_1";
+    case MSG_FILE_KIND_1:
+        return "MSG_FILE_KIND_1";
+    case MSG_REQUEST_FLASH_SIZE:
+        return "MSG_REQUEST_FLASH_SIZE";
+    case MSG_UPLOAD_BEGIN:
+        return "MSG_UPLOAD_BEGIN";
+    case MSG_UPLOAD_CHUNK:
+        return "MSG_UPLOAD_CHUNK";
+    case MSG_STORE_FILE:
+        return "MSG_STORE_FILE";
+    default:
+        return nullptr;
     }
 }
 
@@ -67,9 +100,9 @@ public:
     }
     bool ReadAll(uint8_t* data, uint32_t length) override {
         const bool ok = inner_.ReadAll(data, length);
-        calls_.push_back({false, ok ? std::vector<uint8_t>(data, data + length)
-                                    : std::vector<uint8_t>(length, 0),
-                          ok});
+        calls_.push_back(
+            {false,
+             ok ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>(length, 0), ok});
         return ok;
     }
 

@@ -97,7 +97,9 @@ USBComms::AckOutcome USBComms::AskForAck() {
     return ACK_GIVEN;
 }
 
-int USBComms::GetACK() { return AskForAck() == ACK_GIVEN ? 1 : 0; }
+int USBComms::GetACK() {
+    return AskForAck() == ACK_GIVEN ? 1 : 0;
+}
 
 int USBComms::WaitForAck() {
     for (;;) {
@@ -201,8 +203,7 @@ int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
     return 1;
 }
 
-int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer,
-                      ProgressSink* progress) {
+int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer, ProgressSink* progress) {
     const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
     const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
     ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);

@@ -21,7 +21,9 @@ USBInterface::~USBInterface() {
     delete m_pDevicePipe;
 }
 
-void USBInterface::SetPipe(BytePipe* pipe) { m_pPipe = pipe ? pipe : m_pDevicePipe; }
+void USBInterface::SetPipe(BytePipe* pipe) {
+    m_pPipe = pipe ? pipe : m_pDevicePipe;
+}
 
 void USBInterface::SetDevicePath(const char* path) {
 #if !defined(_WIN32)
@@ -36,7 +38,9 @@ void USBInterface::SetDevicePath(const char* path) {
 #endif
 }
 
-void USBInterface::SetClock(LinkClock* clock) { m_pClock = clock ? clock : &LinkClock::System(); }
+void USBInterface::SetClock(LinkClock* clock) {
+    m_pClock = clock ? clock : &LinkClock::System();
+}
 
 void USBInterface::SetDeviceSilenceLimit(uint32_t milliseconds) {
     m_SilenceLimitMs = milliseconds;

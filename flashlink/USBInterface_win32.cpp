@@ -3,8 +3,8 @@
 #include <windows.h>
 
 uint32_t USBInterface::SynchronousIoctl(DeviceHandle device, uint32_t code, const void* input,
-                                        uint32_t inputLength, void* output,
-                                        uint32_t outputLength, uint32_t* returned) {
+                                        uint32_t inputLength, void* output, uint32_t outputLength,
+                                        uint32_t* returned) {
     DWORD bytesRet = 0;
     OVERLAPPED overlapped;
     ZeroMemory(&overlapped, sizeof overlapped);
@@ -13,8 +13,8 @@ uint32_t USBInterface::SynchronousIoctl(DeviceHandle device, uint32_t code, cons
         return IOCTL_NO_EVENT;
 
     DWORD status = 0;
-    if (!DeviceIoControl(device, code, const_cast<void*>(input), inputLength, output,
-                         outputLength, &bytesRet, &overlapped)) {
+    if (!DeviceIoControl(device, code, const_cast<void*>(input), inputLength, output, outputLength,
+                         &bytesRet, &overlapped)) {
         status = GetLastError();
         if (status == ERROR_IO_PENDING)
             status = GetOverlappedResult(device, &overlapped, &bytesRet, TRUE) ? 0 : GetLastError();

@@ -6,7 +6,9 @@
 
 namespace {
 
-DeviceHandle WireHandle() { return reinterpret_cast<DeviceHandle>(static_cast<intptr_t>(0x5157)); }
+DeviceHandle WireHandle() {
+    return reinterpret_cast<DeviceHandle>(static_cast<intptr_t>(0x5157));
+}
 
 } // namespace
 
@@ -115,9 +117,9 @@ bool MemoryWire::HostEndPipe::ReadAll(uint8_t* data, uint32_t length) {
             wire_.changed_.notify_all();
             continue;
         }
-        if (!wire_.changed_.wait_until(
-                lock, lastMove + std::chrono::milliseconds(wire_.silenceLimitMs_),
-                [&] { return wire_.cut_ || wire_.toHost_.size > 0; }))
+        if (!wire_.changed_.wait_until(lock,
+                                       lastMove + std::chrono::milliseconds(wire_.silenceLimitMs_),
+                                       [&] { return wire_.cut_ || wire_.toHost_.size > 0; }))
             return false;
     }
     return true;

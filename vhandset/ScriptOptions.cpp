@@ -91,17 +91,16 @@ const struct {
     const char* name;
     DeviceEvent event;
 } kEvents[] = {
-    {"key", DeviceEvent::Key},         {"ready", DeviceEvent::Readiness},
-    {"mode", DeviceEvent::FlashMode},  {"version", DeviceEvent::Version},
-    {"ack", DeviceEvent::AckQuery},    {"block", DeviceEvent::Block},
-    {"data", DeviceEvent::DataWord},   {"stream", DeviceEvent::Stream},
+    {"key", DeviceEvent::Key},        {"ready", DeviceEvent::Readiness},
+    {"mode", DeviceEvent::FlashMode}, {"version", DeviceEvent::Version},
+    {"ack", DeviceEvent::AckQuery},   {"block", DeviceEvent::Block},
+    {"data", DeviceEvent::DataWord},  {"stream", DeviceEvent::Stream},
 };
 
-const char* const kOptions[] = {"--key",       "--held-ipl",       "--held-os",
-                                "--held-cp",   "--ready",          "--ack-on",
-                                "--late-ack",  "--wrong-crc",      "--firmware-error",
-                                "--stream",    "--answer-wait",    "--pull-at",
-                                "--pull-after-bytes"};
+const char* const kOptions[] = {
+    "--key",         "--held-ipl", "--held-os",         "--held-cp",        "--ready",
+    "--ack-on",      "--late-ack", "--wrong-crc",       "--firmware-error", "--stream",
+    "--answer-wait", "--pull-at",  "--pull-after-bytes"};
 
 } // namespace
 
@@ -112,7 +111,8 @@ bool ParseVersionText(const std::string& text, Version& version) {
         hex = hex && std::isxdigit(static_cast<unsigned char>(c));
     if (hex) {
         for (int i = 0; i < 6; ++i)
-            version[i] = static_cast<uint8_t>(std::strtoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
+            version[i] =
+                static_cast<uint8_t>(std::strtoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
         return true;
     }
     if (text.size() > 6)
@@ -257,8 +257,7 @@ bool ApplyScriptOption(const std::string& name, const std::string& value, BootLo
                 s.pullAt.event = e.event;
                 known = true;
             }
-        if (!known || colon == std::string::npos || !ParseU32(value.substr(colon + 1), n) ||
-            n == 0)
+        if (!known || colon == std::string::npos || !ParseU32(value.substr(colon + 1), n) || n == 0)
             return Fail(error, bad);
         s.pullAt.nth = n;
     } else if (name == "--pull-after-bytes") {

@@ -14,7 +14,9 @@ constexpr uint32_t kVersionSize = 6;
 // A file the host sends for a request is kept up to this size.
 constexpr uint32_t kAnswerKeepMax = 64u << 20;
 
-bool IsIplMode(uint32_t mode) { return mode == FLASH_MODE_BEFORE_IPL || mode == FLASH_MODE_IPL; }
+bool IsIplMode(uint32_t mode) {
+    return mode == FLASH_MODE_BEFORE_IPL || mode == FLASH_MODE_IPL;
+}
 
 // Bit by bit, unlike the host's tables, so that the two sides check each other.
 uint32_t DeviceCrc(const uint8_t* data, uint32_t length) {
@@ -52,9 +54,8 @@ const std::vector<uint8_t>& VirtualBootLoader::Flashed(FlashPartition p) const {
 
 void VirtualBootLoader::Start(DeviceLine& line, bool stopAfterUpdate) {
     line_ = &line;
-    thread_ = std::thread([this, &line, stopAfterUpdate] {
-        threadEnd_ = Serve(line, stopAfterUpdate);
-    });
+    thread_ =
+        std::thread([this, &line, stopAfterUpdate] { threadEnd_ = Serve(line, stopAfterUpdate); });
 }
 
 VirtualBootLoader::End VirtualBootLoader::Wait() {
@@ -155,7 +156,9 @@ void VirtualBootLoader::WriteWord(uint32_t word) {
     WriteBytes(bytes, 4);
 }
 
-void VirtualBootLoader::Problem(const std::string& text) { problems_.push_back(text); }
+void VirtualBootLoader::Problem(const std::string& text) {
+    problems_.push_back(text);
+}
 
 // ---- the commands ---------------------------------------------------------------------------
 
@@ -305,8 +308,8 @@ void VirtualBootLoader::OnVersion() {
         else if (sessionMode_ == FLASH_MODE_CP)
             partition = static_cast<int>(FlashPartition::CP);
         else if (sessionMode_ == FLASH_MODE_OSCP)
-            partition = static_cast<int>(versionsInSession_ == 0 ? FlashPartition::OS
-                                                                 : FlashPartition::CP);
+            partition =
+                static_cast<int>(versionsInSession_ == 0 ? FlashPartition::OS : FlashPartition::CP);
     }
     ++versionsInSession_;
     if (partition < 0) {
@@ -416,7 +419,8 @@ void VirtualBootLoader::OnReadBlock() {
 void VirtualBootLoader::ReadMemory(uint32_t address, uint8_t* out, uint32_t length) const {
     std::memset(out, 0xFF, length);
     const uint64_t from = std::max<uint64_t>(address, ramBase_);
-    const uint64_t to = std::min<uint64_t>(uint64_t(address) + length, uint64_t(ramBase_) + ramExtent_);
+    const uint64_t to =
+        std::min<uint64_t>(uint64_t(address) + length, uint64_t(ramBase_) + ramExtent_);
     if (from < to)
         std::memcpy(out + (from - address), ram_.data() + (from - ramBase_),
                     static_cast<size_t>(to - from));
@@ -426,7 +430,8 @@ void VirtualBootLoader::ReadMemory(uint32_t address, uint8_t* out, uint32_t leng
 // the next load will overwrite the RAM.
 void VirtualBootLoader::FinishLoad() {
     const size_t kept = std::min<size_t>(load_->total, ram_.size());
-    sessionLoads_.push_back(std::make_shared<std::vector<uint8_t>>(ram_.begin(), ram_.begin() + kept));
+    sessionLoads_.push_back(
+        std::make_shared<std::vector<uint8_t>>(ram_.begin(), ram_.begin() + kept));
     load_.reset();
 }
 

@@ -40,10 +40,10 @@ public:
 
     // What the host sent for a file request of the message stream.
     struct HostAnswer {
-        uint32_t request;        // MSG_REQUEST_FILE_0, MSG_REQUEST_FILE_1 or ..._FLASH_SIZE
-        bool answered = false;   // false: nothing came within the script's answerWaitMs
-        uint32_t length = 0;     // the length word the host sent
-        uint32_t kindWord = 0;   // MSG_FILE_KIND_0 / _1 (file requests only)
+        uint32_t request;      // MSG_REQUEST_FILE_0, MSG_REQUEST_FILE_1 or ..._FLASH_SIZE
+        bool answered = false; // false: nothing came within the script's answerWaitMs
+        uint32_t length = 0;   // the length word the host sent
+        uint32_t kindWord = 0; // MSG_FILE_KIND_0 / _1 (file requests only)
         std::vector<uint8_t> bytes;
     };
 

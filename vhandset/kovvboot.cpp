@@ -16,8 +16,8 @@ namespace {
 
 // Exit status with --once.
 enum Exit {
-    EXIT_UPDATED = 0,        // the message stream ended with WORD_ACK
-    EXIT_SETUP = 1,          // no pty, or --save cannot be written
+    EXIT_UPDATED = 0, // the message stream ended with WORD_ACK
+    EXIT_SETUP = 1,   // no pty, or --save cannot be written
     EXIT_USAGE = 2,
     EXIT_FIRMWARE_ERROR = 3, // the message stream ended with a firmware error
     EXIT_CUT_SHORT = 4,      // the host hung up, or the cable was pulled, before the end
@@ -90,7 +90,8 @@ bool SaveFlashed(const VirtualBootLoader& device, const std::string& dir) {
         const std::string path = dir + "/" + names[p];
         const std::vector<uint8_t>& bytes = device.Flashed(which);
         std::FILE* f = std::fopen(path.c_str(), "wb");
-        bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+        bool ok =
+            f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
         if (f)
             ok = std::fclose(f) == 0 && ok;
         if (!ok) {

@@ -83,7 +83,9 @@ struct PieceCase {
     std::vector<uint32_t> pieces;
 };
 
-void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.length << " bytes"; }
+void PrintTo(const PieceCase& c, std::ostream* os) {
+    *os << c.length << " bytes";
+}
 
 class DevicePieces : public ::testing::TestWithParam<PieceCase> {};
 
@@ -106,13 +108,11 @@ TEST_P(DevicePieces, WritesAndReadsGoOutInPiecesOfAtMost12288Bytes) {
     EXPECT_EQ(back, data);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, DevicePieces,
-                         ::testing::Values(PieceCase{0, {0}}, PieceCase{4, {4}},
-                                           PieceCase{12288, {12288}},
-                                           PieceCase{12289, {12288, 1}},
-                                           PieceCase{24576, {12288, 12288}},
-                                           PieceCase{65536,
-                                                     {12288, 12288, 12288, 12288, 12288, 4096}}));
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, DevicePieces,
+    ::testing::Values(PieceCase{0, {0}}, PieceCase{4, {4}}, PieceCase{12288, {12288}},
+                      PieceCase{12289, {12288, 1}}, PieceCase{24576, {12288, 12288}},
+                      PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}));
 
 TEST(DeviceFailures, TheFirstFailingPieceEndsTheTransfer) {
     FakePipe pipe;

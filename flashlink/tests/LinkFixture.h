@@ -59,12 +59,22 @@ inline std::string W(uint32_t word) {
     const char* name = LinkWordName(word);
     return name ? name : RecordingPipe::Hex(word);
 }
-inline std::string Sent(uint32_t word) { return "> " + W(word); }
-inline std::string Got(uint32_t word) { return "< " + W(word); }
-inline std::string SentBytes(uint32_t n) { return "> " + std::to_string(n) + " bytes"; }
-inline std::string GotBytes(uint32_t n) { return "< " + std::to_string(n) + " bytes"; }
+inline std::string Sent(uint32_t word) {
+    return "> " + W(word);
+}
+inline std::string Got(uint32_t word) {
+    return "< " + W(word);
+}
+inline std::string SentBytes(uint32_t n) {
+    return "> " + std::to_string(n) + " bytes";
+}
+inline std::string GotBytes(uint32_t n) {
+    return "< " + std::to_string(n) + " bytes";
+}
 
-inline void Append(Lines& to, const Lines& more) { to.insert(to.end(), more.begin(), more.end()); }
+inline void Append(Lines& to, const Lines& more) {
+    to.insert(to.end(), more.begin(), more.end());
+}
 
 inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed = 1) {
     std::vector<uint8_t> bytes(n);

@@ -142,8 +142,7 @@ TEST_F(MessageLoop, AChunkAfterAFinishedUploadIsRefused) {
 TEST_F(MessageLoop, ASecondUploadLandsInItsOwnBuffer) {
     link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());
     Queue({MSG_UPLOAD_BEGIN, 4, MSG_LENGTH, 4, MSG_UPLOAD_CHUNK, 0x01010101});
-    Queue({MSG_UPLOAD_BEGIN, 8, MSG_LENGTH, 8, MSG_UPLOAD_CHUNK, 0x02020202, 0x03030303,
-           WORD_ACK});
+    Queue({MSG_UPLOAD_BEGIN, 8, MSG_LENGTH, 8, MSG_UPLOAD_CHUNK, 0x02020202, 0x03030303, WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(FileBytes(dir.File("upload.bin")), (std::vector<uint8_t>{2, 2, 2, 2, 3, 3, 3, 3}));
 }

@@ -72,8 +72,8 @@ TEST_F(Protocol, FlashModeAfterMsgReadyGoesOutAtOnce) {
 TEST_F(Protocol, FlashModeAfterAckConsumesOneMoreWord) {
     Queue({WORD_ACK, 0x12345678});
     EXPECT_EQ(link.LoadFlashMode(FLASH_MODE_CP), 1);
-    EXPECT_EQ(Transcript(), (Lines{Got(WORD_ACK), Got(0x12345678), Sent(MSG_FLASH_MODE),
-                                   Sent(FLASH_MODE_CP)}));
+    EXPECT_EQ(Transcript(),
+              (Lines{Got(WORD_ACK), Got(0x12345678), Sent(MSG_FLASH_MODE), Sent(FLASH_MODE_CP)}));
 }
 
 TEST_F(Protocol, FlashModeShowsItsBoxOnlyWhenTheWordAfterAckIsMissing) {
@@ -108,12 +108,11 @@ TEST_F(Protocol, LoadRamHandshakesOnceThenSendsWithoutCrcWhileTheSwitchIsUnset) 
     Queue({WORD_ACK, WORD_ACK, WORD_ACK});
     const std::vector<uint8_t> data = Pattern(20);
     EXPECT_EQ(link.LoadRAM(data.data(), RAM_LOAD_ADDRESS, 20), 1);
-    const Lines expected = {Sent(WORD_ACK),       Got(WORD_ACK),       Sent(CMD_TOTAL_LENGTH),
-                            Sent(20),             Sent(CMD_BLOCK_SIZE), Sent(65536),
-                            Sent(CMD_ADDRESS),    Sent(RAM_LOAD_ADDRESS), Sent(CMD_BLOCK_SIZE),
-                            Sent(20),             Sent(WORD_ACK),      Got(WORD_ACK),
-                            Sent(CMD_BLOCK_DATA), SentBytes(20),       Sent(WORD_ACK),
-                            Got(WORD_ACK)};
+    const Lines expected = {
+        Sent(WORD_ACK),       Got(WORD_ACK), Sent(CMD_TOTAL_LENGTH), Sent(20),
+        Sent(CMD_BLOCK_SIZE), Sent(65536),   Sent(CMD_ADDRESS),      Sent(RAM_LOAD_ADDRESS),
+        Sent(CMD_BLOCK_SIZE), Sent(20),      Sent(WORD_ACK),         Got(WORD_ACK),
+        Sent(CMD_BLOCK_DATA), SentBytes(20), Sent(WORD_ACK),         Got(WORD_ACK)};
     EXPECT_EQ(Transcript(), expected);
     EXPECT_EQ(progress.events, (Lines{"range 1", "pos 0", "pos 1"}));
 }
@@ -137,9 +136,9 @@ TEST_F(Protocol, LoadRamSendsNothingMoreWhenItsHandshakeFails) {
 TEST_F(Protocol, RunHandshakesThenStartsAtTheAddress) {
     Queue({WORD_ACK, WORD_ACK});
     EXPECT_EQ(link.Run(0x8C000000), 1);
-    EXPECT_EQ(Transcript(), (Lines{Sent(WORD_ACK), Got(WORD_ACK), Sent(CMD_ADDRESS),
-                                   Sent(0x8C000000), Sent(WORD_ACK), Got(WORD_ACK),
-                                   Sent(CMD_RUN)}));
+    EXPECT_EQ(Transcript(),
+              (Lines{Sent(WORD_ACK), Got(WORD_ACK), Sent(CMD_ADDRESS), Sent(0x8C000000),
+                     Sent(WORD_ACK), Got(WORD_ACK), Sent(CMD_RUN)}));
     recorder.Clear();
     Queue({0});
     EXPECT_EQ(link.Run(0x8C000000), 0);

@@ -69,27 +69,26 @@ TEST_P(SendDataLengths, BlocksHandshakesAndProgressFollowTheLength) {
     EXPECT_EQ(sent, data);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, SendDataLengths,
-    ::testing::Values(SendCase{0, {"range 0", "pos 0"}},
-                      SendCase{100, {"range 1", "pos 0", "pos 1"}},
-                      SendCase{65536, {"range 1", "pos 0", "pos 0"}},
-                      SendCase{3 * 65536 + 1,
-                               {"range 4", "pos 0", "pos 0", "pos 1", "pos 2", "pos 4"}}),
-    [](const ::testing::TestParamInfo<SendCase>& info) {
-        return "bytes_" + std::to_string(info.param.length);
-    });
+INSTANTIATE_TEST_SUITE_P(Lengths, SendDataLengths,
+                         ::testing::Values(SendCase{0, {"range 0", "pos 0"}},
+                                           SendCase{100, {"range 1", "pos 0", "pos 1"}},
+                                           SendCase{65536, {"range 1", "pos 0", "pos 0"}},
+                                           SendCase{3 * 65536 + 1,
+                                                    {"range 4", "pos 0", "pos 0", "pos 1", "pos 2",
+                                                     "pos 4"}}),
+                         [](const ::testing::TestParamInfo<SendCase>& info) {
+                             return "bytes_" + std::to_string(info.param.length);
+                         });
 
 TEST_F(Transfer, ADeviceThatAcknowledgesOnlyTheThirdQueryGetsThreeQueries) {
     Queue({kNotAck, kNotAck, WORD_ACK, WORD_ACK});
     const std::vector<uint8_t> data = Pattern(65536);
     EXPECT_EQ(link.SendData(kAddress, 65536, data.data(), nullptr, 0), 1);
-    const Lines expected = {Sent(CMD_TOTAL_LENGTH), Sent(65536),     Sent(CMD_BLOCK_SIZE),
-                            Sent(65536),            Sent(CMD_ADDRESS), Sent(kAddress),
-                            Sent(WORD_ACK),         Got(kNotAck),      Sent(WORD_ACK),
-                            Got(kNotAck),           Sent(WORD_ACK),    Got(WORD_ACK),
-                            Sent(CMD_BLOCK_DATA),   SentBytes(65536),  Sent(WORD_ACK),
-                            Got(WORD_ACK)};
+    const Lines expected = {
+        Sent(CMD_TOTAL_LENGTH), Sent(65536),      Sent(CMD_BLOCK_SIZE), Sent(65536),
+        Sent(CMD_ADDRESS),      Sent(kAddress),   Sent(WORD_ACK),       Got(kNotAck),
+        Sent(WORD_ACK),         Got(kNotAck),     Sent(WORD_ACK),       Got(WORD_ACK),
+        Sent(CMD_BLOCK_DATA),   SentBytes(65536), Sent(WORD_ACK),       Got(WORD_ACK)};
     EXPECT_EQ(Transcript(), expected);
 }
 
@@ -141,12 +140,11 @@ uint8_t gReadBack[16];
 INSTANTIATE_TEST_SUITE_P(
     Operations, UnlimitedHandshakes,
     ::testing::Values(
-        GiveUpCase{"SendDataPartialBlock",
-                   [](CVug_CommsDLL& l) { return l.SendData(kAddress, 10, kTen.data(), nullptr, 0); },
-                   8},
+        GiveUpCase{
+            "SendDataPartialBlock",
+            [](CVug_CommsDLL& l) { return l.SendData(kAddress, 10, kTen.data(), nullptr, 0); }, 8},
         GiveUpCase{"GetData",
-                   [](CVug_CommsDLL& l) { return l.GetData(kAddress, 10, gReadBack, nullptr); },
-                   6},
+                   [](CVug_CommsDLL& l) { return l.GetData(kAddress, 10, gReadBack, nullptr); }, 6},
         GiveUpCase{"Go", [](CVug_CommsDLL& l) { return l.Go(kAddress); }, 2},
         GiveUpCase{"SetRAMType", [](CVug_CommsDLL& l) { return l.SetRAMType(2); }, 2}),
     [](const ::testing::TestParamInfo<GiveUpCase>& info) { return info.param.name; });
@@ -218,12 +216,15 @@ TEST_F(Transfer, GetDataReadsBlocksOnRequest) {
     progress.events.clear();
     EXPECT_EQ(link.GetData(kAddress, 65536 + 2, buffer.data(), &progress), 1);
     EXPECT_EQ(buffer, memory);
-    const Lines expected = {
-        Sent(CMD_BLOCK_SIZE), Sent(65536),          Sent(CMD_ADDRESS),    Sent(kAddress),
-        Sent(WORD_ACK),       Got(WORD_ACK),        Sent(CMD_READ_BLOCK), GotBytes(65536),
-        Sent(CMD_ADDRESS),    Sent(kAddress + 65536), Sent(CMD_BLOCK_SIZE), Sent(2),
-        Sent(WORD_ACK),       Got(WORD_ACK),        Sent(CMD_READ_BLOCK), GotBytes(2),
-        Sent(WORD_ACK),       Got(WORD_ACK)};
+    const Lines expected = {Sent(CMD_BLOCK_SIZE), Sent(65536),
+                            Sent(CMD_ADDRESS),    Sent(kAddress),
+                            Sent(WORD_ACK),       Got(WORD_ACK),
+                            Sent(CMD_READ_BLOCK), GotBytes(65536),
+                            Sent(CMD_ADDRESS),    Sent(kAddress + 65536),
+                            Sent(CMD_BLOCK_SIZE), Sent(2),
+                            Sent(WORD_ACK),       Got(WORD_ACK),
+                            Sent(CMD_READ_BLOCK), GotBytes(2),
+                            Sent(WORD_ACK),       Got(WORD_ACK)};
     EXPECT_EQ(Transcript(), expected);
     EXPECT_EQ(progress.events, (Lines{"range 2", "pos 0", "pos 2"})) << "no reset to 0 first";
 }
@@ -240,9 +241,9 @@ TEST_F(Transfer, GoAndSetRamTypeSendTheirWordsAroundAHandshake) {
     Queue({WORD_ACK, WORD_ACK});
     EXPECT_EQ(link.Go(0x80001000), 1);
     EXPECT_EQ(link.SetRAMType(3), 1);
-    EXPECT_EQ(Transcript(), (Lines{Sent(CMD_ADDRESS), Sent(0x80001000), Sent(WORD_ACK),
-                                   Got(WORD_ACK), Sent(CMD_RUN), Sent(CMD_RAM_TYPE), Sent(3),
-                                   Sent(WORD_ACK), Got(WORD_ACK)}));
+    EXPECT_EQ(Transcript(),
+              (Lines{Sent(CMD_ADDRESS), Sent(0x80001000), Sent(WORD_ACK), Got(WORD_ACK),
+                     Sent(CMD_RUN), Sent(CMD_RAM_TYPE), Sent(3), Sent(WORD_ACK), Got(WORD_ACK)}));
     pipe.failWriteAt = static_cast<int>(pipe.writeSizes.size()) + 1;
     EXPECT_EQ(link.SetRAMType(3), 0);
     EXPECT_STREQ(link.m_ErrorText, "Error Second Boot not responding (Data TX)");

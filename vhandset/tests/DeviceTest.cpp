@@ -38,7 +38,8 @@ TEST_F(Device, MemoryReadsBackWhatWasLoadedAndRunAndRamTypeAreKept) {
     Connect();
     ASSERT_EQ(link.LoadRAM(data.data(), 0x20000000, 65536 * 2 + 77), 1);
     std::vector<uint8_t> back(65536 * 2 + 77 + 16);
-    EXPECT_EQ(link.GetData(0x20000000, static_cast<uint32_t>(back.size()), back.data(), nullptr), 1);
+    EXPECT_EQ(link.GetData(0x20000000, static_cast<uint32_t>(back.size()), back.data(), nullptr),
+              1);
     EXPECT_TRUE(std::equal(back.begin(), back.end() - 16, data.begin()));
     EXPECT_EQ(std::vector<uint8_t>(back.end() - 16, back.end()), std::vector<uint8_t>(16, 0xFF))
         << "beyond the load the memory reads as erased";
@@ -108,7 +109,8 @@ TEST(ScriptOptions, ReadTheFaultsAsKovvbootTakesThem) {
                      {"--key", "maybe"},
                      {"--stream", "text:a;bogus"},
                      {"--held-cp", "1234567"}})
-        EXPECT_FALSE(ApplyScriptOption(bad.first, bad.second, s, &error)) << bad.first << " " << bad.second;
+        EXPECT_FALSE(ApplyScriptOption(bad.first, bad.second, s, &error))
+            << bad.first << " " << bad.second;
 }
 
 } // namespace

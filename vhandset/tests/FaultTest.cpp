@@ -20,8 +20,8 @@ TEST_F(Faults, AnAcknowledgementOnlyOnTheThirdQueryStillGetsTheBlockAcross) {
     EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 1);
     Disconnect();
     const std::vector<uint32_t>& words = device->ReceivedWords();
-    const std::vector<uint32_t> expected = {CMD_ADDRESS, RAM_LOAD_ADDRESS, WORD_ACK, WORD_ACK,
-                                            WORD_ACK, CMD_BLOCK_DATA};
+    const std::vector<uint32_t> expected = {CMD_ADDRESS, RAM_LOAD_ADDRESS, WORD_ACK,
+                                            WORD_ACK,    WORD_ACK,         CMD_BLOCK_DATA};
     EXPECT_NE(std::search(words.begin(), words.end(), expected.begin(), expected.end()),
               words.end());
 }
@@ -153,8 +153,9 @@ TEST_F(Faults, APulledCableInTheStreamIsReportedAsALostHandset) {
     Connect(script);
     EXPECT_STREQ(DriveUpdate(link, OsImage(1)).failedAt, "MessageHandler");
     Disconnect();
-    EXPECT_EQ(messages.shown, std::vector<std::string>{
-                                  "Error, lost the connection to the handset while it was flashing."});
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{
+                  "Error, lost the connection to the handset while it was flashing."});
     EXPECT_TRUE(device->HasFlashed(FlashPartition::OS)) << "it had everything before the pull";
 }
 

@@ -133,14 +133,15 @@ TEST_P(PtyFaults, EndTheUpdateAndKovvboot) {
     EXPECT_STREQ(DriveUpdate(link, BuildSampleImage(spec)).failedAt, c.failedAt);
     link.CloseUSBSyncDriver();
     EXPECT_EQ(vboot.Wait(), c.exitStatus);
-    EXPECT_EQ(messages.shown, *c.message ? std::vector<std::string>{c.message}
-                                          : std::vector<std::string>{});
+    EXPECT_EQ(messages.shown,
+              *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, PtyFaults,
     ::testing::Values(
-        PtyFaultCase{"CablePulledHalfWayThroughABlock", {"--pull-at", "block:20"}, "LoadRAM", 4, ""},
+        PtyFaultCase{
+            "CablePulledHalfWayThroughABlock", {"--pull-at", "block:20"}, "LoadRAM", 4, ""},
         PtyFaultCase{"CablePulledWhileFlashing",
                      {"--stream", "range:10;pos:2;pull"},
                      "MessageHandler",
