@@ -222,9 +222,6 @@ void VirtualBootLoader::OnAckQuery() {
     ++queriesInHandshake_;
     const uint32_t handshake = handshakesEnded_ + 1;
     bool give = true;
-    // The closing query of a load is acknowledged only once every byte has been taken.
-    if (load_ && !addressPending_ && load_->received < load_->total)
-        give = false;
     if (script_.ackOnQuery > 1 &&
         (script_.ackOnQueryHandshake == 0 || script_.ackOnQueryHandshake == handshake) &&
         queriesInHandshake_ < script_.ackOnQuery)
@@ -250,6 +247,9 @@ void VirtualBootLoader::OnAckQuery() {
     queriesInHandshake_ = 0;
     lateAckClockRunning_ = false;
     ++handshakesEnded_;
+    // The closing query of a load: the device reads in order, so it has taken whatever the
+    // host sent before it. A load that brought less than it announced is still acknowledged,
+    // so that no host is kept asking, and reported when the flash mode closes.
     if (load_ && !addressPending_ && load_->received >= load_->total)
         FinishLoad();
 }
@@ -345,11 +345,10 @@ void VirtualBootLoader::OnFlashMode() {
 
 void VirtualBootLoader::OnTotalLength() {
     const uint32_t total = ReadWord();
-    if (load_ && load_->received < load_->total) {
-        Problem("a load ended with " + std::to_string(load_->received) + " of " +
+    // A host may start a load again after one that failed; the unfinished one is dropped.
+    if (load_ && load_->received < load_->total)
+        Problem("a load was left with " + std::to_string(load_->received) + " of " +
                 std::to_string(load_->total) + " bytes");
-        pendingError_ = kErrorLoadIncomplete;
-    }
     load_.reset(new Load);
     load_->total = total;
     // RAM only grows, so a second update of the same size touches no fresh memory.

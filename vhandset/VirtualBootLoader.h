@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,18 +23,15 @@
 //     ... OpenUsbSyncDriver, LoadKey, ..., MessageHandler, CloseUSBSyncDriver ...
 //     device.Wait();                       // returns once the host has closed the device
 //     device.Flashed(FlashPartition::OS);  // compare with the image
+//
+// The device thread owns everything it records: read it after Wait. A test that never closes
+// the device can leave the rest to the destructor, which pulls the cable and joins.
 class VirtualBootLoader {
 public:
     enum class End {
         HostHungUp,  // the host closed the device (or never sent anything more)
         CablePulled, // the script pulled the cable
         UpdateEnded, // the message stream ended (only when Serve was asked to stop there)
-    };
-
-    // One word the device read as a word: a command, a command's argument or a data word,
-    // with the bytes that followed it left out.
-    struct Received {
-        uint32_t word;
     };
 
     // What the host sent for a file request of the message stream.
@@ -65,6 +61,8 @@ public:
     bool HasFlashed(FlashPartition p) const { return flashed_[static_cast<int>(p)].present; }
     const std::vector<uint8_t>& Flashed(FlashPartition p) const;
     const Version& Held(FlashPartition p) const { return script_.held[static_cast<int>(p)]; }
+    // Every word the device read as a word: commands, their arguments and data words, without
+    // the key, version and block bytes that followed some of them.
     const std::vector<uint32_t>& ReceivedWords() const { return words_; }
     const std::vector<uint8_t>& Key() const { return key_; }
     const std::vector<uint32_t>& FlashModes() const { return flashModes_; }

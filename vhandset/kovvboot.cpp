@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,8 +38,9 @@ const char kUsage[] =
     "  --once                   end after one update: after the message stream's last word\n"
     "                           (once the host has closed the device, 10 s at most), or when\n"
     "                           the host hangs up or the cable is pulled\n"
-    "  --save DIR               write what was flashed to DIR: ipl.bin, os.bin, cp.bin, one\n"
-    "                           file per flashed partition, after each connection\n"
+    "  --save DIR               write what was flashed to DIR (made if missing): ipl.bin,\n"
+    "                           os.bin, cp.bin, one file per flashed partition, after each\n"
+    "                           connection\n"
     "  --verbose                say on standard error what each connection brought\n"
     "  --help                   this text\n"
     "\n"
@@ -166,6 +168,12 @@ int main(int argc, char** argv) {
     if (help) {
         std::printf(kUsage, kScriptOptionsHelp);
         return 0;
+    }
+
+    if (!o.saveDir.empty() && ::mkdir(o.saveDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "kovvboot: cannot make %s: %s\n", o.saveDir.c_str(),
+                     std::strerror(errno));
+        return EXIT_SETUP;
     }
 
     int parentExit = 0;

@@ -87,6 +87,38 @@ TEST_F(Faults, AWrongCrcStopsTheLoadWhenTheCheckIsOn) {
     Disconnect();
 }
 
+TEST_F(Faults, ALoadStartedAgainAfterAFailureIsFlashedWhole) {
+    BootLoaderScript script;
+    script.wrongCrcAt = 3;
+    const std::vector<uint8_t> image = OsImage(1);
+    Connect(script);
+    EnterOsSession();
+    int crcCheck = 1;
+    link.m_pCrcCheck = &crcCheck;
+    ASSERT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 0);
+    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 1);
+    link.LoadData(DATA_WORD_CLOSE);
+    EXPECT_EQ(link.MessageHandler(), 1);
+    Disconnect();
+    EXPECT_EQ(device->Flashed(FlashPartition::OS), Payload(image));
+}
+
+TEST_F(Faults, AFlashModeClosedOnAnUnfinishedLoadEndsInAFirmwareError) {
+    BootLoaderScript script;
+    script.wrongCrcAt = 3;
+    const std::vector<uint8_t> image = OsImage(1);
+    Connect(script);
+    EnterOsSession();
+    int crcCheck = 1;
+    link.m_pCrcCheck = &crcCheck;
+    ASSERT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 0);
+    link.LoadData(DATA_WORD_CLOSE);
+    EXPECT_EQ(link.MessageHandler(), 0);
+    Disconnect();
+    EXPECT_EQ(device->LastErrorCode(), kErrorLoadIncomplete);
+    EXPECT_FALSE(device->HasFlashed(FlashPartition::OS));
+}
+
 TEST_F(Faults, TheCrcCheckPassesAgainstTheDevicesOwnCrc) {
     const std::vector<uint8_t> image = OsImage(1);
     Connect();
