@@ -111,7 +111,9 @@ struct BootLoaderScript {
     // in a few progress steps and ends with WORD_ACK, or with a firmware error when what it
     // received does not add up. A stream that does not end itself gets a WORD_ACK.
     std::vector<StreamItem> stream;
-    // How long the device waits for the host's answer to a file request.
+    // How long the device waits for the host's answer to a file request. A host answers at
+    // once or not at all (it sends nothing for a file it cannot open), so this only bounds the
+    // cost of a request that stays unanswered.
     uint32_t answerWaitMs = 1000;
 
     // The cable is pulled at this moment, or once the host has sent this many bytes.

@@ -29,7 +29,9 @@ public:
     bool TakeAsControllingTerminal();
 
     // Waits until a host has the slave open: false after timeoutMs (negative: no limit). A
-    // pty shows no host as a hang-up, so this polls in steps of kHostPollMs.
+    // pty without a host reads as hung up and poll cannot wait for that to change, so this
+    // looks again every kHostPollMs: soon enough for a host that opens and writes at once
+    // (its bytes wait in the pty meanwhile), cheap enough for an idle simulator.
     bool WaitForHost(int timeoutMs);
     // After the last word of an update: waits until the host has closed the slave, so that
     // closing the pty does not throw away a word the host has not read yet. Whatever the host
