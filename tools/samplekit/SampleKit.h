@@ -21,6 +21,15 @@ struct SampleImageSpec {
     uint32_t seed = 1;
 };
 
+// A truthful image of an update mode and its two size fields.
+inline SampleImageSpec SampleSpec(uint8_t mode, uint16_t osMiB, uint16_t cpMiB) {
+    SampleImageSpec s;
+    s.updateMode = mode;
+    s.osSizeMiB = osMiB;
+    s.cpSizeMiB = cpMiB;
+    return s;
+}
+
 // The payload length that `spec` calls for.
 uint64_t SamplePayloadBytes(const SampleImageSpec& spec);
 

@@ -8,16 +8,8 @@
 
 namespace {
 
-SampleImageSpec Spec(uint8_t mode, uint16_t osMiB, uint16_t cpMiB) {
-    SampleImageSpec s;
-    s.updateMode = mode;
-    s.osSizeMiB = osMiB;
-    s.cpSizeMiB = cpMiB;
-    return s;
-}
-
 TEST(ImageHeader, FieldsComeFromTheirOffsets) {
-    SampleImageSpec s = Spec(UPDATE_MODE_OSCP, 3, 2);
+    SampleImageSpec s = SampleSpec(UPDATE_MODE_OSCP, 3, 2);
     ParseVersion("0102030405AA", s.osVersion);
     ParseVersion("CP-1", s.cpVersion);
     s.versionText = "ROM 2.10.7";
@@ -93,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ImageChecks, TruthfulImagesPass) {
     for (uint8_t mode : {UPDATE_MODE_OS, UPDATE_MODE_CP, UPDATE_MODE_OSCP}) {
-        std::vector<uint8_t> image = BuildSampleImage(Spec(mode, 1, 1));
+        std::vector<uint8_t> image = BuildSampleImage(SampleSpec(mode, 1, 1));
         EXPECT_EQ(CheckUpdateImage(image.data(), static_cast<uint32_t>(image.size())), "")
             << int(mode);
     }
@@ -105,13 +97,13 @@ TEST(ImageChecks, ImagesThatLieAboutTheirSizesAreRefused) {
         SampleImageSpec spec;
         const char* mentions;
     };
-    SampleImageSpec tiny = Spec(UPDATE_MODE_OS, 0, 0);
+    SampleImageSpec tiny = SampleSpec(UPDATE_MODE_OS, 0, 0);
     tiny.fileBytes = 127;
-    SampleImageSpec osTooBig = Spec(UPDATE_MODE_OS, 2, 0);
+    SampleImageSpec osTooBig = SampleSpec(UPDATE_MODE_OS, 2, 0);
     osTooBig.payloadBytes = MIB;
-    SampleImageSpec cpTooBig = Spec(UPDATE_MODE_OSCP, 1, 2);
+    SampleImageSpec cpTooBig = SampleSpec(UPDATE_MODE_OSCP, 1, 2);
     cpTooBig.payloadBytes = 3 * MIB - 1;
-    SampleImageSpec unknown = Spec(0x42, 1, 0);
+    SampleImageSpec unknown = SampleSpec(0x42, 1, 0);
     unknown.payloadBytes = MIB;
     const Lie lies[] = {
         {"shorter than the header", tiny, "shorter than its 1024-byte header"},

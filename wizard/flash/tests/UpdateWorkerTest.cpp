@@ -117,16 +117,8 @@ protected:
     int closesByWorker = 0;
 };
 
-SampleImageSpec Spec(uint8_t mode, uint16_t osMiB, uint16_t cpMiB) {
-    SampleImageSpec s;
-    s.updateMode = mode;
-    s.osSizeMiB = osMiB;
-    s.cpSizeMiB = cpMiB;
-    return s;
-}
-
 TEST_F(Worker, OsUpdateWithoutIplFlashesThePayloadAndEndsWithTheSuccessTexts) {
-    Kit(Spec(UPDATE_MODE_OS, 2, 0));
+    Kit(SampleSpec(UPDATE_MODE_OS, 2, 0));
     EXPECT_EQ(Run(), 1u);
 
     EXPECT_EQ(failure, UpdateFailure::None);
@@ -159,10 +151,10 @@ TEST_F(Worker, OsUpdateWithoutIplFlashesThePayloadAndEndsWithTheSuccessTexts) {
 }
 
 TEST_F(Worker, IplThenOsAndCpPlacesEveryPartition) {
-    SampleImageSpec iplSpec = Spec(UPDATE_MODE_OSCP, 0, 0);
+    SampleImageSpec iplSpec = SampleSpec(UPDATE_MODE_OSCP, 0, 0);
     iplSpec.payloadBytes = 70000;
     iplSpec.seed = 9;
-    Kit(Spec(UPDATE_MODE_OSCP, 1, 2), &iplSpec);
+    Kit(SampleSpec(UPDATE_MODE_OSCP, 1, 2), &iplSpec);
     EXPECT_EQ(Run(), 1u);
 
     EXPECT_EQ(device->Flashed(FlashPartition::IPL), Slice(iplImage, 1024, 70000));
@@ -178,7 +170,7 @@ TEST_F(Worker, IplThenOsAndCpPlacesEveryPartition) {
 }
 
 TEST_F(Worker, CpOnlySendsTheWholePayloadWhateverTheCpSizeSays) {
-    SampleImageSpec spec = Spec(UPDATE_MODE_CP, 0, 9);
+    SampleImageSpec spec = SampleSpec(UPDATE_MODE_CP, 0, 9);
     spec.payloadBytes = 3 * 65536 + 1;
     Kit(spec);
     EXPECT_EQ(Run(), 1u);
@@ -191,9 +183,9 @@ TEST_F(Worker, KeyTwoWaivesEveryVersionRefusal) {
     for (Version& v : script.held)
         v = Newest();
     script.keyReply = KeyReply::AcceptAlt;
-    SampleImageSpec iplSpec = Spec(UPDATE_MODE_OSCP, 0, 0);
+    SampleImageSpec iplSpec = SampleSpec(UPDATE_MODE_OSCP, 0, 0);
     iplSpec.payloadBytes = 5000;
-    Kit(Spec(UPDATE_MODE_OSCP, 1, 1), &iplSpec);
+    Kit(SampleSpec(UPDATE_MODE_OSCP, 1, 1), &iplSpec);
     EXPECT_EQ(Run(), 1u);
     EXPECT_TRUE(device->HasFlashed(FlashPartition::IPL));
     EXPECT_TRUE(device->HasFlashed(FlashPartition::OS));
@@ -204,7 +196,7 @@ TEST_F(Worker, KeyTwoWaivesEveryVersionRefusal) {
 
 TEST_F(Worker, ARefusedOsVersionStopsOsAndCpBeforeItsDataWords) {
     script.held[static_cast<int>(FlashPartition::OS)] = Newest();
-    Kit(Spec(UPDATE_MODE_OSCP, 1, 1));
+    Kit(SampleSpec(UPDATE_MODE_OSCP, 1, 1));
     EXPECT_EQ(Run(), 0u);
 
     const size_t box = std::find(page.entries.begin(), page.entries.end(),
@@ -223,7 +215,7 @@ TEST_F(Worker, ARefusedOsVersionStopsOsAndCpBeforeItsDataWords) {
 TEST_F(Worker, AFailedMessageLoopShowsNoSuccessAndDoesNotClose) {
     script.stream = {StreamItem::Of(StreamItem::ProgressRange, 10),
                      StreamItem::Of(StreamItem::FirmwareError, 7)};
-    Kit(Spec(UPDATE_MODE_OS, 1, 0));
+    Kit(SampleSpec(UPDATE_MODE_OS, 1, 0));
     EXPECT_EQ(Run(), 0u);
     EXPECT_EQ(page.entries.back(), L"link box: Flash Firmware Error occurred:  code 7");
     EXPECT_EQ(page.entries[page.entries.size() - 2], L"status: Upgrade completed.")
@@ -236,7 +228,7 @@ TEST_F(Worker, AFailedMessageLoopShowsNoSuccessAndDoesNotClose) {
 }
 
 TEST_F(Worker, TheElapsedTimeDropsTheHour) {
-    Kit(Spec(UPDATE_MODE_OS, 1, 0));
+    Kit(SampleSpec(UPDATE_MODE_OS, 1, 0));
     JumpingClock clock(3725);
     EXPECT_EQ(Run(PageKind::Normal, &clock), 1u);
     EXPECT_TRUE(page.Has(L"status: Task is Successful (02 Minutes, 05 Seconds)"));
@@ -246,7 +238,7 @@ TEST_F(Worker, TheElapsedTimeDropsTheHour) {
 
 TEST_F(Worker, ARefusedKeyShowsThePageKindsText) {
     script.keyReply = KeyReply::Refuse;
-    Kit(Spec(UPDATE_MODE_OS, 1, 0));
+    Kit(SampleSpec(UPDATE_MODE_OS, 1, 0));
     EXPECT_EQ(Run(PageKind::Rescue), 0u);
     EXPECT_TRUE(page.Has(std::wstring(L"box: ") + TXT_INVALID_IMAGE_RESCUE));
     EXPECT_TRUE(device->FlashModes().empty());
@@ -279,7 +271,7 @@ TEST_P(WorkerStops, BeforeAnythingIsSent) {
 }
 
 SampleImageSpec Lying(uint8_t mode, uint16_t os, uint16_t cp, int64_t payload) {
-    SampleImageSpec s = Spec(mode, os, cp);
+    SampleImageSpec s = SampleSpec(mode, os, cp);
     s.payloadBytes = payload;
     if (payload < 0)
         s.fileBytes = 500;
@@ -291,7 +283,7 @@ void PrintTo(const StopCase& c, std::ostream* os) { *os << c.what; }
 INSTANTIATE_TEST_SUITE_P(
     Kits, WorkerStops,
     ::testing::Values(
-        StopCase{"IPL of another family", Spec(UPDATE_MODE_OS, 1, 0), true,
+        StopCase{"IPL of another family", SampleSpec(UPDATE_MODE_OS, 1, 0), true,
                  L"box: " TXT_IPL_MISMATCH, UpdateFailure::IplMismatch},
         StopCase{"unknown update mode", Lying(0x5A, 1, 0, MIB), false,
                  L"status: " TXT_NO_UPDATE_MODE, UpdateFailure::UnknownMode},
