@@ -64,8 +64,7 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
     r.hasIpl = ipl.HasData();
     if (r.hasIpl) {
         std::string iplProblem = CheckIplImage(ipl.data.get(), ipl.size);
-        r.iplMatches = ipl.size >= IMAGE_SIGNATURE_SIZE && update.size >= IMAGE_SIGNATURE_SIZE &&
-                       std::memcmp(ipl.data.get(), update.data.get(), IMAGE_SIGNATURE_SIZE) == 0;
+        r.iplMatches = SameImageFamily(ipl, update);
         if (!iplProblem.empty()) {
             r.problems.push_back(iplProblem);
         } else {

@@ -83,3 +83,9 @@ std::string CheckIplImage(const uint8_t* data, uint32_t size) {
                " bytes long, shorter than its 1024-byte header.";
     return {};
 }
+
+bool SameImageFamily(const ImageRecord& a, const ImageRecord& b) {
+    return a.HasData() && b.HasData() && a.size >= IMAGE_SIGNATURE_SIZE &&
+           b.size >= IMAGE_SIGNATURE_SIZE &&
+           std::memcmp(a.data.get(), b.data.get(), IMAGE_SIGNATURE_SIZE) == 0;
+}

@@ -76,3 +76,7 @@ struct ImageRecord {
     bool HasData() const { return data != nullptr; }
     void Release() { data.reset(); }
 };
+
+// Whether two images belong to one family: their first 32 bytes are the same. A record too
+// short to hold a signature belongs to none.
+bool SameImageFamily(const ImageRecord& a, const ImageRecord& b);

@@ -1,6 +1,5 @@
 #include "UpdateWorker.h"
 
-#include <cstring>
 
 #include "LinkWords.h"
 #include "UpdateTexts.h"
@@ -8,8 +7,6 @@
 namespace {
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 int Fail(UpdateRun& run, UpdateFailure why) {
     if (run.failure == UpdateFailure::None)
@@ -102,7 +99,8 @@ int OsProcedure(UpdateRun& run, const ImageRecord& record, int k) {
     if (!VersionCheck(run, record, OFFSET_OS_VERSION, k))
         return 0;
     run.page.SetStatusLine(TXT_UPGRADE_OS);
-    const uint32_t osBytes = static_cast<uint32_t>(U16At(record.data.get() + OFFSET_OS_SIZE)) << 20;
+    const ImageHeader header = ReadImageHeader(record.data.get(), record.size);
+    const uint32_t osBytes = static_cast<uint32_t>(header.osSizeMiB) << 20;
     return SendPartition(run, "OS", record.data.get() + IMAGE_HEADER_SIZE, osBytes,
                          TXT_OS_SEND_FAILED);
 }
@@ -124,8 +122,9 @@ int OscpProcedure(UpdateRun& run, const ImageRecord& record, int k) {
         return 0;
     if (!VersionCheck(run, record, OFFSET_CP_VERSION, k))
         return 0;
-    const uint16_t osMiB = U16At(record.data.get() + OFFSET_OS_SIZE);
-    const uint16_t cpMiB = U16At(record.data.get() + OFFSET_CP_SIZE);
+    const ImageHeader header = ReadImageHeader(record.data.get(), record.size);
+    const uint16_t osMiB = header.osSizeMiB;
+    const uint16_t cpMiB = header.cpSizeMiB;
     run.link.LoadData(DATA_WORD_SIZES_FOLLOW);
     run.link.LoadData(static_cast<uint32_t>(osMiB) << 16 | cpMiB);
     run.page.SetStatusLine(TXT_UPGRADE_OS);
@@ -147,13 +146,9 @@ int UpdateWorker(UpdateRun& run) {
 
     const ImageRecord& update = run.update;
     const ImageRecord& ipl = run.ipl;
-    if (ipl.HasData()) {
-        bool same = ipl.size >= IMAGE_SIGNATURE_SIZE && update.size >= IMAGE_SIGNATURE_SIZE &&
-                    std::memcmp(ipl.data.get(), update.data.get(), IMAGE_SIGNATURE_SIZE) == 0;
-        if (!same) {
-            run.page.ShowMessageBox(TXT_IPL_MISMATCH);
-            return Fail(run, UpdateFailure::IplMismatch);
-        }
+    if (ipl.HasData() && !SameImageFamily(ipl, update)) {
+        run.page.ShowMessageBox(TXT_IPL_MISMATCH);
+        return Fail(run, UpdateFailure::IplMismatch);
     }
     if (!KitHoldsTogether(run))
         return Fail(run, run.failure);
