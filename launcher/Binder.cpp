@@ -1,0 +1,158 @@
+#include "Binder.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "PackageFormat.h"
+
+namespace package {
+
+namespace {
+
+const Path kPackageName = u"Kov.exe";
+
+std::string Number(uint64_t value) {
+    return std::to_string(value);
+}
+
+// Appends one file's entry through `buffer`. The entry holds exactly the size recorded in its
+// length field; a file that turns out shorter or longer than that stops the bind, since a
+// length that disagrees with its data would make every later entry unreadable.
+bool AppendEntry(std::FILE* out, const DirectoryEntry& entry, std::vector<uint8_t>& buffer,
+                 Console& console) {
+    const std::string name = Utf8(entry.name);
+    const std::optional<uint64_t> size = FileSize(entry.name);
+    if (!size || *size == 0) {
+        console.Line("ERROR: Cann't get the " + name + " file info.");
+        return false;
+    }
+    if (*size > kMaxEntryLength) {
+        console.Line("ERROR: The " + name + " file is too large to bind.");
+        return false;
+    }
+    File in = OpenFile(entry.name, "rb");
+    if (!in) {
+        console.Line("ERROR: Cann't open " + name + " file.");
+        return false;
+    }
+    uint8_t length[kLengthBytes];
+    PutLe32(length, static_cast<uint32_t>(*size));
+    const NameField field = EncodeName(entry.name);
+    if (std::fwrite(field.data(), 1, field.size(), out) != field.size() ||
+        std::fwrite(length, 1, sizeof length, out) != sizeof length) {
+        console.Line("ERROR: Cann't write the final file!");
+        return false;
+    }
+    for (uint64_t left = *size; left > 0;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        const size_t got = std::fread(buffer.data(), 1, want, in.get());
+        if (got != want) {
+            console.Line("ERROR: Cann't read the whole " + name + " file.");
+            return false;
+        }
+        if (std::fwrite(buffer.data(), 1, got, out) != got) {
+            console.Line("ERROR: Cann't write the final file!");
+            return false;
+        }
+        left -= got;
+    }
+    if (std::fgetc(in.get()) != EOF) {
+        console.Line("ERROR: The " + name + " file grew while it was bound.");
+        return false;
+    }
+    console.Line("Bind " + name + " OK! Length:" + Number(*size));
+    return true;
+}
+
+bool IsSkipped(const Path& name) {
+    return name == u"." || name == u".." || name == u"MakeKov.exe" || name == kPackageName;
+}
+
+enum class Bound {
+    All,       // every file of the directory
+    SoFar,     // the directory could not be read to its end: what was bound stays, silently
+    Abandoned, // a file could not be bound: the partial package must go
+};
+
+// Everything after the stub: one entry per file of the current directory.
+Bound BindDirectory(std::FILE* out, std::vector<uint8_t>& buffer, Console& console) {
+    const CurrentDirectory current = TakeCurrentDirectory();
+    console.Line("Current path is " + Utf8(current.path));
+    if (current.error != 0) {
+        console.Line("GetCurrentDirectory failed (" + std::to_string(current.error) + ")");
+        return Bound::SoFar;
+    }
+    const std::optional<Listing> listing = ListDirectory(current.path);
+    if (!listing)
+        return Bound::SoFar;
+    for (const DirectoryEntry& entry : listing->entries) {
+        if (entry.directory)
+            continue;
+        console.Line("File name is " + Utf8(entry.name));
+        if (IsSkipped(entry.name))
+            continue;
+        if (!AppendEntry(out, entry, buffer, console))
+            return Bound::Abandoned;
+    }
+    return listing->complete ? Bound::All : Bound::SoFar;
+}
+
+} // namespace
+
+void BindPackage(const Path& ownPath, uint32_t marker, Console& console) {
+    const uint64_t selfLength = FileSize(ownPath).value_or(0);
+    if (selfLength == 0) {
+        console.Line("ERROR:binding self error!");
+        return;
+    }
+    std::vector<uint8_t> image;
+    try {
+        image.resize(static_cast<size_t>(selfLength));
+    } catch (const std::bad_alloc&) {
+        console.Line("ERROR:binding self length error!");
+        return;
+    }
+    {
+        File self = OpenFile(ownPath, "rb");
+        if (!self) {
+            console.Line("ERROR:open self error!");
+            return;
+        }
+        if (std::fread(image.data(), 1, image.size(), self.get()) != image.size()) {
+            console.Line("ERROR:Binding self, cann't read self!");
+            return;
+        }
+    }
+    const std::optional<size_t> at = FindSelfLengthMarker(image.data(), image.size(), marker);
+    if (!at) {
+        console.Line("ERROR:Binding, cann't read self length!");
+        return;
+    }
+    PutLe32(&image[*at], marker);
+    PutLe32(&image[*at + 4], static_cast<uint32_t>(selfLength));
+
+    File out = OpenFile(kPackageName, "wb");
+    if (!out) {
+        console.Line("ERROR: Cann't create the final file!");
+        return;
+    }
+    Bound bound = Bound::Abandoned;
+    if (std::fwrite(image.data(), 1, image.size(), out.get()) == image.size()) {
+        console.Line("Bind self OK! Self length:" + Number(selfLength));
+        bound = BindDirectory(out.get(), image, console);
+    } else {
+        console.Line("ERROR: Cann't write the final file!");
+    }
+    // Success is told only once every byte has reached the file.
+    if (std::fclose(out.release()) != 0 && bound != Bound::Abandoned) {
+        console.Line("ERROR: Cann't write the final file!");
+        bound = Bound::Abandoned;
+    }
+    if (bound == Bound::Abandoned)
+        RemoveFile(kPackageName);
+    else if (bound == Bound::All)
+        console.Line("Kov bind succeed!");
+}
+
+} // namespace package

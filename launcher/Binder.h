@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Console.h"
+#include "Files.h"
+
+namespace package {
+
+// Builder mode: writes "Kov.exe" in the current directory, a copy of the program file at
+// `ownPath` whose self-length word (the word after the first aligned `marker`) holds the file's
+// size, followed by one entry per regular file of the current directory but the builder and
+// the package themselves. Every outcome is reported on `console`; a failed bind leaves either
+// no "Kov.exe" or, where the listing itself fails, one that holds what was bound until then.
+void BindPackage(const Path& ownPath, uint32_t marker, Console& console);
+
+} // namespace package

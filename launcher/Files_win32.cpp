@@ -1,0 +1,66 @@
+#include "Files.h"
+
+#include <windows.h>
+
+namespace package {
+
+namespace {
+
+const wchar_t* Wide(const Path& path) {
+    return reinterpret_cast<const wchar_t*>(path.c_str());
+}
+
+Path FromWide(const wchar_t* text) {
+    return Path(reinterpret_cast<const char16_t*>(text));
+}
+
+} // namespace
+
+File OpenFile(const Path& path, const char* mode) {
+    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return File(::_wfopen(Wide(path), wideMode.c_str()));
+}
+
+std::optional<uint64_t> FileSize(const Path& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+bool RemoveFile(const Path& path) {
+    return ::DeleteFileW(Wide(path)) != 0;
+}
+
+CurrentDirectory TakeCurrentDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    if (length == 0)
+        return {Path(), static_cast<int>(::GetLastError())};
+    if (length >= MAX_PATH)
+        return {Path(), ERROR_FILENAME_EXCED_RANGE};
+    return {FromWide(buffer), 0};
+}
+
+std::optional<Listing> ListDirectory(const Path& directory) {
+    Path pattern = directory;
+    if (pattern.empty() || pattern.back() != u'\\')
+        pattern += u'\\';
+    pattern += u'*';
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(Wide(pattern), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    Listing listing;
+    do {
+        const Path name = FromWide(found.cFileName);
+        if (name == u"." || name == u"..")
+            continue;
+        listing.entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (::FindNextFileW(search, &found));
+    listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+    ::FindClose(search);
+    return listing;
+}
+
+} // namespace package

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "Binder.h"
+#include "PackageBytes.h"
+#include "TempDir.h"
+
+namespace {
+
+struct Transcript : package::Console {
+    std::vector<std::string> lines;
+    void Line(const std::string& text) override { lines.push_back(text); }
+    bool Has(const std::string& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+};
+
+// A builder's file: the marker 78 56 34 12 at offset 16 and its self-length word after it, an
+// unaligned copy of the marker before them, and 1000 bytes in all.
+Bytes FakeBuilder() {
+    Bytes image = Pattern(1000, 7);
+    const uint8_t marker[] = {0x78, 0x56, 0x34, 0x12};
+    std::copy(marker, marker + 4, image.begin() + 5);
+    std::copy(marker, marker + 4, image.begin() + 16);
+    std::fill(image.begin() + 20, image.begin() + 24, 0);
+    return image;
+}
+
+struct Entry {
+    std::u16string name;
+    Bytes data;
+};
+
+// Reads a package's entries by the layout's literal sizes.
+std::vector<Entry> EntriesOf(const Bytes& package, size_t stubLength) {
+    std::vector<Entry> entries;
+    for (size_t at = stubLength; at < package.size();) {
+        std::u16string name;
+        for (size_t i = 0; i < 260; i += 2) {
+            const char16_t unit = static_cast<char16_t>(package[at + i] | package[at + i + 1] << 8);
+            if (unit == 0)
+                break;
+            name += unit;
+        }
+        const uint32_t length = Le32(package, at + 260);
+        const auto data = package.begin() + static_cast<std::ptrdiff_t>(at + 264);
+        entries.push_back({name, Bytes(data, data + length)});
+        at += 264 + length;
+    }
+    return entries;
+}
+
+class Binder : public ::testing::Test {
+protected:
+    TempDir dir;
+    ScopedCwd cwd{dir.Path()};
+    Transcript console;
+    const Bytes builder = FakeBuilder();
+
+    void SetUp() override { dir.Write("MakeKov.exe", builder); }
+    void Bind() { package::BindPackage(u"MakeKov.exe", 0x12345678, console); }
+    bool PackageExists() const { return std::filesystem::exists(dir.File("Kov.exe")); }
+};
+
+TEST_F(Binder, BindsEveryOtherFileBehindThePatchedBuilder) {
+    dir.Write("Kov.exe", Bytes(5000, 0xEE)); // an older package: replaced, not bound
+    dir.Write("WMUPDAT.DIP", Pattern(300000, 1));
+    dir.Write("Quillo.exe", Pattern(1000, 2));
+    std::filesystem::create_directories(dir.File("sub"));
+    dir.Write("sub/inner.txt", Pattern(9, 4));
+    Bind();
+
+    const Bytes package = ReadAll(dir.File("Kov.exe"));
+    ASSERT_GE(package.size(), 1000u);
+    Bytes stub(package.begin(), package.begin() + 1000);
+    EXPECT_EQ(Le32(stub, 20), 1000u);
+    std::fill(stub.begin() + 20, stub.begin() + 24, 0);
+    EXPECT_EQ(stub, builder);
+
+    std::map<std::u16string, Bytes> entries;
+    for (const Entry& e : EntriesOf(package, 1000))
+        entries[e.name] = e.data;
+    const std::map<std::u16string, Bytes> expected = {
+        {u"WMUPDAT.DIP", Pattern(300000, 1)},
+        {u"Quillo.exe", Pattern(1000, 2)},
+    };
+    EXPECT_EQ(entries, expected);
+
+    ASSERT_GE(console.lines.size(), 3u);
+    EXPECT_EQ(console.lines[0], "Bind self OK! Self length:1000");
+    EXPECT_EQ(console.lines[1], "Current path is " + std::filesystem::current_path().string());
+    EXPECT_EQ(console.lines.back(), "Kov bind succeed!");
+    for (const char* line :
+         {"File name is MakeKov.exe", "File name is Kov.exe", "File name is WMUPDAT.DIP",
+          "Bind WMUPDAT.DIP OK! Length:300000", "Bind Quillo.exe OK! Length:1000"})
+        EXPECT_TRUE(console.Has(line)) << line;
+    EXPECT_FALSE(console.Has("File name is sub"));
+    EXPECT_EQ(console.lines.size(), 9u);
+}
+
+#ifndef _WIN32
+// Windows folds letter case, so only here can both names lie side by side.
+TEST_F(Binder, NamesThatDifferOnlyInCaseAreBound) {
+    dir.Write("makekov.exe", Pattern(3, 3));
+    dir.Write("KOV.EXE", Pattern(4, 4));
+    Bind();
+    const auto entries = EntriesOf(ReadAll(dir.File("Kov.exe")), 1000);
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(console.Has("Bind makekov.exe OK! Length:3"));
+    EXPECT_TRUE(console.Has("Bind KOV.EXE OK! Length:4"));
+}
+#endif
+
+TEST_F(Binder, LongNamesAreCutTo130Units) {
+    const std::string name129(129, 'n'), name131 = std::string(130, 'c') + "X";
+    dir.Write(name129, Pattern(10, 1));
+    dir.Write(name131, Pattern(11, 2));
+    Bind();
+    const Bytes package = ReadAll(dir.File("Kov.exe"));
+    for (size_t at = 1000; at < package.size(); at += 264 + Le32(package, at + 260)) {
+        if (package[at] == 'n') {
+            EXPECT_EQ(package[at + 256], 'n');
+            EXPECT_EQ(package[at + 258], 0);
+            EXPECT_EQ(package[at + 259], 0);
+        } else {
+            EXPECT_EQ(package[at + 258], 'c'); // the 130th unit fills the field: no terminator
+            EXPECT_EQ(package[at + 259], 0);
+            EXPECT_EQ(Le32(package, at + 260), 11u);
+        }
+    }
+    const auto entries = EntriesOf(package, 1000);
+    ASSERT_EQ(entries.size(), 2u);
+}
+
+TEST_F(Binder, ABuilderAloneGivesAPackageOfTheStubOnly) {
+    Bind();
+    const Bytes package = ReadAll(dir.File("Kov.exe"));
+    EXPECT_EQ(package.size(), 1000u);
+    EXPECT_EQ(console.lines.back(), "Kov bind succeed!");
+}
+
+TEST_F(Binder, AFileThatCannotBeBoundRemovesThePartialPackage) {
+    dir.Write("a.bin", Pattern(10, 1));
+    dir.Write("empty.bin", {});
+    Bind();
+    EXPECT_TRUE(console.Has("ERROR: Cann't get the empty.bin file info."));
+    EXPECT_FALSE(console.Has("Kov bind succeed!"));
+    EXPECT_FALSE(PackageExists());
+}
+
+#ifdef __linux__
+// A file whose content is shorter than the size the system reports for it, as a file cut while
+// it is bound: its entry would carry a length that disagrees with its data.
+TEST_F(Binder, AFileShorterThanItsSizeStopsTheBind) {
+    std::filesystem::create_symlink("/sys/kernel/mm/transparent_hugepage/enabled",
+                                    dir.File("shrinking.txt"));
+    if (ReadAll(dir.File("shrinking.txt")).size() >= 4096)
+        GTEST_SKIP() << "no file here that reads shorter than its size";
+    Bind();
+    EXPECT_TRUE(console.Has("ERROR: Cann't read the whole shrinking.txt file."));
+    EXPECT_FALSE(PackageExists());
+}
+#endif
+
+TEST_F(Binder, FailuresBeforeTheStubWriteNothing) {
+    const struct {
+        Bytes builder;
+        const char* line;
+    } cases[] = {
+        {{}, "ERROR:binding self error!"},
+        {Pattern(64, 9), "ERROR:Binding, cann't read self length!"},
+    };
+    for (const auto& c : cases) {
+        console.lines.clear();
+        dir.Write("MakeKov.exe", c.builder);
+        Bind();
+        EXPECT_EQ(console.lines, std::vector<std::string>{c.line});
+        EXPECT_FALSE(PackageExists());
+    }
+    console.lines.clear();
+    package::BindPackage(u"NoSuchBuilder.exe", 0x12345678, console);
+    EXPECT_EQ(console.lines, std::vector<std::string>{"ERROR:binding self error!"});
+}
+
+} // namespace

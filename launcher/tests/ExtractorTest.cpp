@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "Extractor.h"
+#include "PackageBytes.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The directory's files and their bytes.
+std::map<std::string, Bytes> Contents(const std::string& dir) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::directory_iterator(dir))
+        files[entry.path().filename().string()] = ReadAll(entry.path().string());
+    return files;
+}
+
+struct Host : package::PackageHost {
+    std::vector<std::string> lines;
+    std::vector<unsigned> pauses;
+    int wizardRuns = 0;
+    std::map<std::string, Bytes> seenByWizard;
+    std::string dir;
+
+    void Line(const std::string& text) override { lines.push_back(text); }
+    bool RunWizard() override {
+        ++wizardRuns;
+        seenByWizard = Contents(dir);
+        return true;
+    }
+    void Pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
+};
+
+const std::vector<std::string> kWholeRun = {"Extract files, please wait.",
+                                            "Extract files complete.",
+                                            "Initial to load the application, please wait."};
+
+// The package lies in a folder of its own; it unpacks into `work`, the current directory.
+class Extractor : public ::testing::Test {
+protected:
+    TempDir home, work;
+    ScopedCwd cwd{work.Path()};
+    Host host;
+    Bytes package = Pattern(4096, 99); // the stub
+
+    void SetUp() override { host.dir = work.Path(); }
+    void Run(uint32_t selfLength = 4096) {
+        home.Write("Kov.exe", package);
+        package::RunPackage(u"" + Utf16(home.File("Kov.exe")), selfLength, host);
+    }
+    static std::u16string Utf16(const std::string& ascii) {
+        return std::u16string(ascii.begin(), ascii.end());
+    }
+};
+
+TEST_F(Extractor, UnpacksRunsTheWizardAndCleansUp) {
+    const std::map<std::string, Bytes> kit = {
+        {"Zentro_Comms.dll", Pattern(131072 + 1, 1)},
+        {"KovShop.exe", Pattern(2 * 131072, 2)}, // whole blocks only
+        {"Quillo.exe", {}},
+        {"WMUPDAT.DIP", Pattern(131071, 4)},
+    };
+    for (const auto& [name, data] : kit)
+        AppendEntry(package, Utf16(name), data);
+    work.Write("WMUPDAT.DIP", Pattern(7, 5)); // overwritten, then deleted
+    Run();
+
+    EXPECT_EQ(host.lines, kWholeRun);
+    EXPECT_EQ(host.wizardRuns, 1);
+    EXPECT_EQ(host.seenByWizard, kit);
+    EXPECT_EQ(host.pauses, std::vector<unsigned>{500});
+    EXPECT_TRUE(Contents(work.Path()).empty());
+}
+
+TEST_F(Extractor, AnEmptyArchiveStillRunsTheWizard) {
+    Run();
+    EXPECT_EQ(host.lines, kWholeRun);
+    EXPECT_EQ(host.wizardRuns, 1);
+}
+
+TEST_F(Extractor, NamesOfEveryLengthComeOutAsTheyReadBack) {
+    const std::string name129(129, 'n'), name130(130, 'c');
+    AppendEntry(package, Utf16(name129), Pattern(1, 1));
+    AppendEntry(package, Utf16(name130 + "-cut-off"), Pattern(2, 2));
+    AppendEntry(package, u"\u00e9t\u00e9.txt", Pattern(3, 3));
+    Run();
+    std::set<std::string> names;
+    for (const auto& [name, data] : host.seenByWizard)
+        names.insert(name);
+    EXPECT_EQ(names, (std::set<std::string>{name129, name130, "\xc3\xa9t\xc3\xa9.txt"}));
+}
+
+TEST_F(Extractor, AnOwnFileThatCannotBeOpenedStopsAtOnce) {
+    package::RunPackage(u"" + Utf16(home.File("missing.exe")), 4096, host);
+    EXPECT_EQ(host.lines, std::vector<std::string>{"ERROR:Open self error!"});
+    EXPECT_EQ(host.wizardRuns, 0);
+}
+
+// Damaged packages: the wizard is never started, the files unpacked before stay, and so does
+// the empty file of an entry whose length is missing; an entry whose data is cut is removed.
+TEST_F(Extractor, DamagedPackagesStopBeforeTheWizard) {
+    Bytes whole = package;
+    AppendEntry(whole, u"KovShop.exe", Pattern(10, 1));
+    AppendEntry(whole, u"WMUPDAT.DIP", Pattern(300000, 2));
+    const size_t second = 4096 + 264 + 10;
+    const struct {
+        const char* what;
+        size_t cutAt;
+        std::vector<std::string> files;
+        const char* error;
+    } cases[] = {
+        {"inside a name field",
+         second + 22,
+         {"KovShop.exe", "WMUPDAT.DIP"},
+         "ERROR:Read first file length error!"},
+        {"inside a length field",
+         second + 262,
+         {"KovShop.exe", "WMUPDAT.DIP"},
+         "ERROR:Read first file length error!"},
+        {"inside the data",
+         second + 264 + 131072 + 5,
+         {"KovShop.exe"},
+         "ERROR:WMUPDAT.DIP ends early, the package is damaged!"},
+        {"one byte short",
+         whole.size() - 1,
+         {"KovShop.exe"},
+         "ERROR:WMUPDAT.DIP ends early, the package is damaged!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        package.assign(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(c.cutAt));
+        host.lines.clear();
+        Run();
+        EXPECT_EQ(host.lines, (std::vector<std::string>{"Extract files, please wait.", c.error}));
+        EXPECT_EQ(host.wizardRuns, 0);
+        std::vector<std::string> files;
+        for (const auto& [name, data] : Contents(work.Path()))
+            files.push_back(name);
+        EXPECT_EQ(files, c.files);
+        for (const auto& name : files)
+            fs::remove(work.File(name));
+    }
+}
+
+TEST_F(Extractor, HostileNamesCreateNothingAndStartNothing) {
+    const std::u16string names[] = {u"../escaped.txt",
+                                    u"..\\escaped.txt",
+                                    u"C:escaped.txt",
+                                    u"sub/escaped.txt",
+                                    u"NUL",
+                                    u"con.txt",
+                                    u"..",
+                                    u""};
+    fs::create_directories(work.File("sub"));
+    for (const std::u16string& name : names) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        package.resize(4096);
+        AppendEntry(package, u"first.txt", Pattern(5, 1));
+        AppendEntry(package, name, Pattern(5, 2));
+        host.lines.clear();
+        Run();
+        EXPECT_EQ(host.lines, (std::vector<std::string>{"Extract files, please wait.",
+                                                        "ERROR:Unsafe file name in the package!"}));
+        EXPECT_EQ(host.wizardRuns, 0);
+        EXPECT_TRUE(fs::is_empty(work.File("sub")));
+        EXPECT_FALSE(fs::exists(fs::path(work.Path()).parent_path() / "escaped.txt"));
+        fs::remove(work.File("first.txt"));
+        fs::remove(work.File("sub"));
+        EXPECT_TRUE(fs::is_empty(work.Path()));
+        fs::create_directories(work.File("sub"));
+    }
+}
+
+} // namespace
