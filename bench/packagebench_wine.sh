@@ -2,7 +2,8 @@
 # The real MakeKov.exe and Kov.exe under Wine against cp, in one run: binding the kit with the
 # 46,138,368-byte image, and a package run that unpacks it and cleans up (no KovShop.exe in it,
 # so no wizard opens: the package pauses its 500 ms and deletes the files). Wine's own start is
-# measured as MakeKov.exe binding nothing but itself and taken off, as is the pause.
+# measured in every round as MakeKov.exe binding nothing but itself and taken off that round's
+# times, as is the pause; Wine's start varies by tenths of a second, so take several rounds.
 #
 #   bash bench/packagebench_wine.sh [ROUNDS]   (after building the native and Windows presets)
 set -euo pipefail
@@ -26,7 +27,7 @@ files=(KovShop.ex_ Quillo.exe WMUPDAT.DIP Zentro_Comms.dll)
 seconds() { local s; s=$(date +%s.%N); "$@" >/dev/null 2>&1 </dev/null; echo "$(date +%s.%N) - $s" | bc; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-start=() bind=() cpbind=() run=() cprun=()
+start=() bind=() cpbind=() run=() cprun=() netbind=() netrun=()
 for _ in $(seq "$rounds"); do
   start+=("$(cd "$work/alone" && seconds kovwine MakeKov.exe)")
   bind+=("$(cd "$work/kit" && seconds kovwine MakeKov.exe)")
@@ -36,13 +37,16 @@ for _ in $(seq "$rounds"); do
   [ -z "$(ls -A "$work/run")" ] || { echo "the package left files behind" >&2; exit 1; }
   mkdir -p "$work/copy2"
   cprun+=("$(seconds sh -c "cp ${files[*]/#/$work/copy/} $work/copy2/ && rm $work/copy2/*")")
+  netbind+=("$(echo "${bind[-1]} - ${start[-1]}" | bc)")
+  netrun+=("$(echo "${run[-1]} - ${start[-1]} - 0.5" | bc)")
 done
 
 s=$(median "${start[@]}") b=$(median "${bind[@]}") cb=$(median "${cpbind[@]}")
 r=$(median "${run[@]}") cr=$(median "${cprun[@]}")
+nb=$(median "${netbind[@]}") nr=$(median "${netrun[@]}")
 echo "Under Wine ($KOV_WIN_PRESET build), medians of $rounds rounds; Kov.exe $(stat -c %s "$work/kit/Kov.exe") bytes"
 printf '  Wine start (MakeKov.exe binding only itself)   %6.3f s\n' "$s"
-printf '  bind: MakeKov.exe %6.3f s, less the start %6.3f s   cp %6.3f s   ratio %.2f\n' \
-  "$b" "$(echo "$b - $s" | bc)" "$cb" "$(echo "($b - $s) / $cb" | bc -l)"
-printf '  run:  Kov.exe     %6.3f s, less start and pause %6.3f s   cp + rm %6.3f s   ratio %.2f\n' \
-  "$r" "$(echo "$r - $s - 0.5" | bc)" "$cr" "$(echo "($r - $s - 0.5) / $cr" | bc -l)"
+printf '  bind: MakeKov.exe %6.3f s, less that round'"'"'s start %6.3f s   cp %6.3f s   ratio %.2f\n' \
+  "$b" "$nb" "$cb" "$(echo "$nb / $cb" | bc -l)"
+printf '  run:  Kov.exe     %6.3f s, less start and pause   %6.3f s   cp + rm %6.3f s   ratio %.2f\n' \
+  "$r" "$nr" "$cr" "$(echo "$nr / $cr" | bc -l)"
