@@ -1,5 +1,6 @@
 #include "Extractor.h"
 
+#include <new>
 #include <vector>
 
 #include "PackageFormat.h"
