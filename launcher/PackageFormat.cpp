@@ -70,7 +70,8 @@ bool IsDeviceName(const std::u16string& name) {
             return true;
     }
     if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0))
-        return base[3] >= u'0' && base[3] <= u'9';
+        return (base[3] >= u'0' && base[3] <= u'9') || base[3] == u'\u00B9' ||
+               base[3] == u'\u00B2' || base[3] == u'\u00B3';
     return false;
 }
 
