@@ -19,9 +19,9 @@ struct Transcript : package::Console {
 };
 
 // A builder's file: the marker 78 56 34 12 at offset 16 and its self-length word after it, an
-// unaligned copy of the marker before them, and 1000 bytes in all.
-Bytes FakeBuilder() {
-    Bytes image = Pattern(1000, 7);
+// unaligned copy of the marker before them, and 1000 bytes in all unless told.
+Bytes FakeBuilder(size_t size = 1000) {
+    Bytes image = Pattern(size, 7);
     const uint8_t marker[] = {0x78, 0x56, 0x34, 0x12};
     std::copy(marker, marker + 4, image.begin() + 5);
     std::copy(marker, marker + 4, image.begin() + 16);
@@ -161,6 +161,15 @@ TEST_F(Binder, AFileShorterThanItsSizeStopsTheBind) {
         GTEST_SKIP() << "no file here that reads shorter than its size";
     Bind();
     EXPECT_TRUE(console.Has("ERROR: Cann't read the whole shrinking.txt file."));
+    EXPECT_FALSE(PackageExists());
+}
+
+// A link to the package being written: it grows while its recorded size is being copied.
+TEST_F(Binder, AFileThatGrowsWhileBoundStopsTheBind) {
+    dir.Write("MakeKov.exe", FakeBuilder(100000)); // written past any stdio buffer at once
+    std::filesystem::create_symlink("Kov.exe", dir.File("grows.bin"));
+    Bind();
+    EXPECT_TRUE(console.Has("ERROR: The grows.bin file grew while it was bound."));
     EXPECT_FALSE(PackageExists());
 }
 #endif
