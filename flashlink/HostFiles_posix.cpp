@@ -1,4 +1,5 @@
 #include "HostFiles.h"
+#include "MoveAll.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,30 +10,21 @@
 
 namespace {
 
+// One read or write of a file, as MoveAll counts it.
+long long Moved(ssize_t n) {
+    if (n < 0 && errno == EINTR)
+        return 0;
+    return n > 0 ? n : kMoveFailed;
+}
+
 bool ReadFully(int fd, uint8_t* data, uint32_t length) {
-    while (length > 0) {
-        ssize_t n = ::read(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<uint32_t>(n);
-    }
-    return true;
+    return MoveAll(length,
+                   [&](uint32_t done, uint32_t left) { return Moved(::read(fd, data + done, left)); });
 }
 
 bool WriteFully(int fd, const uint8_t* data, uint32_t length) {
-    while (length > 0) {
-        ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<uint32_t>(n);
-    }
-    return true;
+    return MoveAll(length,
+                   [&](uint32_t done, uint32_t left) { return Moved(::write(fd, data + done, left)); });
 }
 
 } // namespace
