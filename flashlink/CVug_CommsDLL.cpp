@@ -1,11 +1,9 @@
 #include "CVug_CommsDLL.h"
 
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "HostFiles.h"
@@ -150,8 +148,8 @@ int CVug_CommsDLL::MessageHandler() {
     // may still hold a buffer that SaveFile already released.
     bool uploading = false;
 
-    ProgressControl(100, 0);
-    ProgressControl(0, 1);
+    ProgressControl(m_pProgress, 100, PROGRESS_RANGE);
+    ProgressControl(m_pProgress, 0, PROGRESS_POS);
 
     for (;;) {
         // A device that is unplugged or stops answering ends the loop: reading on would
@@ -177,18 +175,18 @@ int CVug_CommsDLL::MessageHandler() {
         case MSG_PROGRESS_POS:
             if (ReadWord(currentpos) != USB_READ_OK)
                 return EndLoop("%s", kLostDevice);
-            ProgressControl(currentpos, 1);
+            ProgressControl(m_pProgress, currentpos, PROGRESS_POS);
             break;
         case MSG_PROGRESS_RANGE:
             if (ReadWord(endrange) != USB_READ_OK)
                 return EndLoop("%s", kLostDevice);
-            ProgressControl(endrange, 0);
-            ProgressControl(0, 1);
+            ProgressControl(m_pProgress, endrange, PROGRESS_RANGE);
+            ProgressControl(m_pProgress, 0, PROGRESS_POS);
             break;
         case MSG_FIRMWARE_ERROR: {
             if (ReadWord(error) != USB_READ_OK)
                 return EndLoop("%s", kLostDevice);
-            ProgressControl(0, 1);
+            ProgressControl(m_pProgress, 0, PROGRESS_POS);
             char shown[64];
             std::snprintf(shown, sizeof shown, "Flash Firmware Error occurred:  code %d",
                           static_cast<int>(error));
@@ -303,19 +301,4 @@ const char* CVug_CommsDLL::GetModulePath() {
     const std::string directory = ProgramDirectory();
     std::snprintf(m_ModulePath, sizeof m_ModulePath, "%s", directory.c_str());
     return m_ModulePath;
-}
-
-void CVug_CommsDLL::ProgressControl(uint32_t value, uint32_t kind) {
-    if (!m_pProgress)
-        return;
-    if (kind == 0)
-        m_pProgress->SetRange(value);
-    else if (kind == 1)
-        m_pProgress->SetPos(value);
-}
-
-// Lets a caller on a window thread keep its windows alive between steps of its own.
-void CVug_CommsDLL::ProcessMessages() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    HandleMessages();
 }

@@ -55,8 +55,6 @@ public:
     uint8_t* m_pRxBuffer;
 
 private:
-    void ProgressControl(uint32_t value, uint32_t kind);
-    void ProcessMessages();
     int SendFile(t_FILEID id);
     int SendFlash();
     int RecvFile(uint32_t length, const char* fileName);

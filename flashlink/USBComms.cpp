@@ -1,10 +1,8 @@
 #include "USBComms.h"
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
-#include <thread>
 
 #include "LinkWords.h"
 
@@ -152,46 +150,55 @@ int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
     return 1;
 }
 
-int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
-                       ProgressSink* progress, int crcCheck) {
+int USBComms::MoveBlocks(uint32_t address, uint32_t length, ProgressSink* progress,
+                         int (USBComms::*fullBlockAck)(), const BlockMove& move) {
     const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
     const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
-    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
-    ProgressControl(progress, 0, 1);
-
-    WriteWord(CMD_TOTAL_LENGTH);
-    WriteWord(length);
-    WriteWord(CMD_BLOCK_SIZE);
-    WriteWord(LINK_BLOCK_SIZE);
-
-    uint32_t blockAddress = address;
+    uint32_t offset = 0;
     for (uint32_t i = 0; i < fullBlocks; ++i) {
         if (m_Abort) {
             m_Abort = 0;
             return 0;
         }
         WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        blockAddress += LINK_BLOCK_SIZE;
-        if (!WaitForBlockAck())
+        WriteWord(address + offset);
+        if (!(this->*fullBlockAck)())
             return 0;
-        if (!SendBlock(data, LINK_BLOCK_SIZE, crcCheck))
+        if (!move(offset, LINK_BLOCK_SIZE))
             return 0;
-        data += LINK_BLOCK_SIZE;
-        ProgressControl(progress, i, 1);
+        offset += LINK_BLOCK_SIZE;
+        ProgressControl(progress, i, PROGRESS_POS);
     }
     if (lastBlockSize) {
         WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
+        WriteWord(address + offset);
         WriteWord(CMD_BLOCK_SIZE);
         WriteWord(lastBlockSize);
         if (!WaitForAck())
             return 0;
-        if (!SendBlock(data, lastBlockSize, crcCheck))
+        if (!move(offset, lastBlockSize))
             return 0;
-        ProgressControl(progress, fullBlocks + 1, 1);
+        ProgressControl(progress, fullBlocks + 1, PROGRESS_POS);
     }
     return WaitForAck();
+}
+
+uint32_t USBComms::BlockCount(uint32_t length) {
+    return length / LINK_BLOCK_SIZE + (length % LINK_BLOCK_SIZE ? 1 : 0);
+}
+
+int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
+                       ProgressSink* progress, int crcCheck) {
+    ProgressControl(progress, BlockCount(length), PROGRESS_RANGE);
+    ProgressControl(progress, 0, PROGRESS_POS);
+    WriteWord(CMD_TOTAL_LENGTH);
+    WriteWord(length);
+    WriteWord(CMD_BLOCK_SIZE);
+    WriteWord(LINK_BLOCK_SIZE);
+    return MoveBlocks(address, length, progress, &USBComms::WaitForBlockAck,
+                      [&](uint32_t offset, uint32_t size) {
+                          return SendBlock(data + offset, size, crcCheck);
+                      });
 }
 
 int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
@@ -204,41 +211,11 @@ int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
 }
 
 int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer, ProgressSink* progress) {
-    const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
-    const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
-    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
-
+    ProgressControl(progress, BlockCount(length), PROGRESS_RANGE);
     WriteWord(CMD_BLOCK_SIZE);
     WriteWord(LINK_BLOCK_SIZE);
-
-    uint32_t blockAddress = address;
-    for (uint32_t i = 0; i < fullBlocks; ++i) {
-        if (m_Abort) {
-            m_Abort = 0;
-            return 0;
-        }
-        WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        blockAddress += LINK_BLOCK_SIZE;
-        if (!WaitForAck())
-            return 0;
-        if (!ReadBlock(buffer, LINK_BLOCK_SIZE))
-            return 0;
-        buffer += LINK_BLOCK_SIZE;
-        ProgressControl(progress, i, 1);
-    }
-    if (lastBlockSize) {
-        WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        WriteWord(CMD_BLOCK_SIZE);
-        WriteWord(lastBlockSize);
-        if (!WaitForAck())
-            return 0;
-        if (!ReadBlock(buffer, lastBlockSize))
-            return 0;
-        ProgressControl(progress, fullBlocks + 1, 1);
-    }
-    return WaitForAck();
+    return MoveBlocks(address, length, progress, &USBComms::WaitForAck,
+                      [&](uint32_t offset, uint32_t size) { return ReadBlock(buffer + offset, size); });
 }
 
 int USBComms::Go(uint32_t address) {
@@ -271,17 +248,11 @@ int USBComms::SendDataTest(uint32_t, uint32_t, const uint8_t* data) {
     return 0;
 }
 
-void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, uint32_t kind) {
+void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, ProgressRequest request) {
     if (!progress)
         return;
-    if (kind == 0)
+    if (request == PROGRESS_RANGE)
         progress->SetRange(value);
-    else if (kind == 1)
+    else
         progress->SetPos(value);
-}
-
-// Lets a caller on a window thread keep its windows alive between steps of its own.
-void USBComms::ProcessMessages() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    HandleMessages();
 }
