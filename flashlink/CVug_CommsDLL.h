@@ -63,11 +63,10 @@ private:
 
     int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,
                       uint32_t& reply);
-    int EndLoop(const char* format, ...)
-#if defined(__GNUC__)
-        __attribute__((format(printf, 2, 3)))
-#endif
-        ;
+
+    // The most a stored file of the message loop may hold.
+    static constexpr uint32_t kStoredFileMax = 65536;
+    friend class MessageLoop;
 
     MessageSink* m_pMessages;
     char m_ModulePath[261];
