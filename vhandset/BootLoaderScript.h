@@ -23,7 +23,7 @@ enum class DeviceEvent {
     Key,       // the key has arrived; the reply is not yet sent
     Readiness, // the device is about to say it is ready
     FlashMode, // a flash mode word has arrived
-    Version,   // a version has arrived; the reply is not yet sent
+    OfferedVersion, // a version has arrived; the reply is not yet sent
     AckQuery,  // a WORD_ACK query has arrived; the reply is not yet sent
     Block,     // a block's data has begun to arrive: half of it is taken
     DataWord,  // a data word has arrived

@@ -93,7 +93,7 @@ const struct {
     DeviceEvent event;
 } kEvents[] = {
     {"key", DeviceEvent::Key},        {"ready", DeviceEvent::Readiness},
-    {"mode", DeviceEvent::FlashMode}, {"version", DeviceEvent::Version},
+    {"mode", DeviceEvent::FlashMode}, {"version", DeviceEvent::OfferedVersion},
     {"ack", DeviceEvent::AckQuery},   {"block", DeviceEvent::Block},
     {"data", DeviceEvent::DataWord},  {"stream", DeviceEvent::Stream},
 };

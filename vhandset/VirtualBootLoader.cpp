@@ -297,7 +297,7 @@ void VirtualBootLoader::OnVersion() {
     const uint32_t kept = std::min(length, kVersionSize);
     ReadExact(offered.data(), kept);
     Discard(length - kept);
-    Strike(DeviceEvent::Version);
+    Strike(DeviceEvent::OfferedVersion);
 
     int partition = -1;
     if (sessionOpen_) {
