@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "HostFiles.h"
+#include "LinkTexts.h"
 #include "LinkWords.h"
 
 namespace {
@@ -92,7 +93,7 @@ int CVug_CommsDLL::LoadFlashMode(uint32_t mode) {
     if (response == WORD_ACK) {
         uint32_t ignored = 0;
         if (ReadWord(ignored) != USB_READ_OK) {
-            m_pMessages->ShowMessage("Errors, Failed to read response", "Error");
+            m_pMessages->ShowMessage(kTextNoResponse, kCaptionError);
             return 0;
         }
     }

@@ -4,14 +4,13 @@
 #include <vector>
 
 #include "CVug_CommsDLL.h"
+#include "LinkTexts.h"
 #include "LinkWords.h"
 
 namespace {
 
 // The text buffer keeps one byte for its terminator.
 constexpr uint32_t kTextBufferSize = 4096;
-
-const char kLostDevice[] = "Error, lost the connection to the handset while it was flashing.";
 
 } // namespace
 
@@ -114,14 +113,14 @@ MessageLoop::Step MessageLoop::Handle(uint32_t msg) {
 bool MessageLoop::ReadOrEnd(uint32_t& word) {
     if (link_.ReadWord(word) == USB_READ_OK)
         return true;
-    End("%s", kLostDevice);
+    End("%s", kTextLostDevice);
     return false;
 }
 
 bool MessageLoop::ReadOrEnd(uint8_t* bytes, uint32_t length) {
     if (link_.Read_USB_Data(bytes, length) == USB_READ_OK)
         return true;
-    End("%s", kLostDevice);
+    End("%s", kTextLostDevice);
     return false;
 }
 
@@ -131,13 +130,13 @@ MessageLoop::Step MessageLoop::End(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(shown, sizeof shown, format, args);
     va_end(args);
-    link_.m_pMessages->ShowMessage(shown, "Error");
+    link_.m_pMessages->ShowMessage(shown, kCaptionError);
     return FAILED;
 }
 
 MessageLoop::Step MessageLoop::OnText() {
     if (textLength_ > kTextBufferSize - 1)
-        return End("Error, the handset sent a text of %u bytes; at most %u fit.", textLength_,
+        return End(kTextTooLong, textLength_,
                    kTextBufferSize - 1);
     if (!ReadOrEnd(text_.data(), textLength_))
         return FAILED;
@@ -172,7 +171,7 @@ MessageLoop::Step MessageLoop::OnFirmwareError() {
         return FAILED;
     Progress(0, CVug_CommsDLL::PROGRESS_POS);
     char shown[64];
-    std::snprintf(shown, sizeof shown, "Flash Firmware Error occurred:  code %d",
+    std::snprintf(shown, sizeof shown, kTextFirmwareError,
                   static_cast<int>(error));
     link_.m_pMessages->ShowMessage(shown, nullptr);
     return FAILED;
@@ -207,15 +206,15 @@ MessageLoop::Step MessageLoop::OnUploadBegin() {
     uploadCount_ = 0;
     uploading_ = link_.m_pRxBuffer != nullptr;
     if (!uploading_)
-        return End("Error, no memory for the handset's upload of %u bytes.", imageLength_);
+        return End(kTextNoUploadMemory, imageLength_);
     return GO_ON;
 }
 
 MessageLoop::Step MessageLoop::OnUploadChunk() {
     if (!uploading_)
-        return End("Error, the handset sent upload data before announcing an upload.");
+        return End("%s", kTextUnannouncedUpload);
     if (fileLength_ > imageLength_ - uploadCount_)
-        return End("Error, the handset sent more upload data than the %u bytes it announced.",
+        return End(kTextUploadTooLong,
                    imageLength_);
     if (!ReadOrEnd(link_.m_pRxBuffer + uploadCount_, fileLength_))
         return FAILED;
@@ -229,7 +228,7 @@ MessageLoop::Step MessageLoop::OnUploadChunk() {
 
 MessageLoop::Step MessageLoop::OnStoreFile() {
     if (fileLength_ > CVug_CommsDLL::kStoredFileMax)
-        return End("Error, the handset sent a file of %u bytes; at most %u fit.", fileLength_,
+        return End(kTextStoredFileTooLong, fileLength_,
                    CVug_CommsDLL::kStoredFileMax);
     link_.RecvFile(fileLength_, link_.m_HostFiles[HOST_STORED_FILE].c_str());
     return GO_ON;

@@ -4,16 +4,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "LinkTexts.h"
 #include "LinkWords.h"
 
 namespace {
-
-const char kWriteFailed[] = "Error: couldn't write USB data";
-const char kReadFailed[] = "Error: couldn't read USB data";
-const char kNotRecognized[] = "Error: Device probably not recognized by 2nd boot";
-const char kDataTx[] = "Error Second Boot not responding (Data TX)";
-const char kCrcFailure[] = "Error CRC failure";
-const char kAckGivenUp[] = "Error: no acknowledgement, the device is gone or silent";
 
 // Tables of the reflected polynomial 0xA001: kCrc.t[0] is the classic byte table, and
 // kCrc.t[s] gives a byte's effect on the register after s more zero bytes, so eight bytes can
@@ -80,16 +74,16 @@ void USBComms::SetErrorText(const char* format, ...) {
 
 USBComms::AckOutcome USBComms::AskForAck() {
     if (WriteWord(WORD_ACK) != USB_WRITE_OK) {
-        SetErrorText("%s", kWriteFailed);
+        SetErrorText("%s", kTextWriteFailed);
         return ACK_PIPE_FAILED;
     }
     uint32_t reply = 0;
     if (ReadWord(reply) != USB_READ_OK) {
-        SetErrorText("%s", kReadFailed);
+        SetErrorText("%s", kTextReadFailed);
         return ACK_PIPE_FAILED;
     }
     if (reply != WORD_ACK) {
-        SetErrorText("%s", kNotRecognized);
+        SetErrorText("%s", kTextNotRecognized);
         return ACK_OTHER_WORD;
     }
     return ACK_GIVEN;
@@ -107,7 +101,7 @@ int USBComms::WaitForAck() {
         case ACK_OTHER_WORD:
             continue;
         case ACK_PIPE_FAILED:
-            SetErrorText("%s", kAckGivenUp);
+            SetErrorText("%s", kTextAckGivenUp);
             return 0;
         }
     }
@@ -130,7 +124,7 @@ int USBComms::WaitForBlockAck() {
 int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
     WriteWord(CMD_BLOCK_DATA);
     if (Write_USB_Data(data, size) != USB_WRITE_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     if (crcCheck) {
@@ -139,11 +133,11 @@ int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
         uint32_t targetCrc = 0;
         // A lost reply would otherwise be compared as whatever the variable held.
         if (ReadWord(targetCrc) != USB_READ_OK) {
-            SetErrorText("%s", kReadFailed);
+            SetErrorText("%s", kTextReadFailed);
             return 0;
         }
         if (targetCrc != crc) {
-            SetErrorText("%s", kCrcFailure);
+            SetErrorText("%s", kTextCrcFailure);
             return 0;
         }
     }
@@ -204,7 +198,7 @@ int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
 int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
     WriteWord(CMD_READ_BLOCK);
     if (Read_USB_Data(buffer, size) != USB_READ_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     return 1;
@@ -231,7 +225,7 @@ int USBComms::Go(uint32_t address) {
 int USBComms::SetRAMType(uint32_t type) {
     WriteWord(CMD_RAM_TYPE);
     if (WriteWord(type) != USB_WRITE_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     return WaitForAck();
@@ -240,7 +234,7 @@ int USBComms::SetRAMType(uint32_t type) {
 int USBComms::SendDataTest(uint32_t, uint32_t, const uint8_t* data) {
     const uint32_t result = Write_USB_Data(data, LINK_BLOCK_SIZE);
     if (result == USB_WRITE_OK) {
-        SetErrorText("Send the data Ok,sub_size : %x", LINK_BLOCK_SIZE);
+        SetErrorText(kTextTestBlockSent, LINK_BLOCK_SIZE);
         return 1;
     }
     SetErrorText("Error ,pdata : %" PRIxPTR " ,sub_size %d ,Ret : %x",

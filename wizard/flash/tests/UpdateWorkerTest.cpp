@@ -284,9 +284,10 @@ INSTANTIATE_TEST_SUITE_P(
     Kits, WorkerStops,
     ::testing::Values(
         StopCase{"IPL of another family", SampleSpec(UPDATE_MODE_OS, 1, 0), true,
-                 L"box: " TXT_IPL_MISMATCH, UpdateFailure::IplMismatch},
+                 L"box: Error, The IPL image doesn't match OS image, please contact with the operator to "
+                 L"fetch a them.", UpdateFailure::IplMismatch},
         StopCase{"unknown update mode", Lying(0x5A, 1, 0, MIB), false,
-                 L"status: " TXT_NO_UPDATE_MODE, UpdateFailure::UnknownMode},
+                 L"status: Error, no corresponding update mode.", UpdateFailure::UnknownMode},
         StopCase{"OS larger than the file", Lying(UPDATE_MODE_OS, 3, 0, MIB), false,
                  L"box: The update image is damaged: its OS partition",
                  UpdateFailure::DamagedImage},
