@@ -129,8 +129,3 @@ struct BootLoaderScript {
 constexpr uint32_t kErrorSizesMismatch = 1;  // OS+CP data differs from the packed sizes word
 constexpr uint32_t kErrorBlockOutside = 2;   // a block fell outside its announced load
 constexpr uint32_t kErrorLoadIncomplete = 3; // the flash mode closed on an unfinished load
-
-// The device's answers that mean "no": to a key or version it refuses, and to a WORD_ACK
-// query while it is not ready.
-constexpr uint32_t kDeviceRefusal = 0xAAFF5506;
-constexpr uint32_t kDeviceNotReady = 0x00000000;
