@@ -19,7 +19,7 @@ CVug_CommsDLL::CVug_CommsDLL()
     // A caller that forgets m_pCrcCheck gets transfers without the per-block check rather
     // than a read through a wild pointer.
     : m_pCrcCheck(nullptr), m_pProgress(nullptr), m_Cancel(0), m_pRxBuffer(nullptr),
-      m_pMessages(&MessageSink::Default()), m_ModulePath{} {}
+      m_pMessages(&MessageSink::Default()) {}
 
 // The device stays open. m_pRxBuffer is null unless an upload was left unfinished, and then
 // nobody else will ever free it.
@@ -166,8 +166,3 @@ int CVug_CommsDLL::RecvFile(uint32_t length, const char* fileName) {
     return WriteHostFile(fileName, fileBuf.data(), length) ? 1 : 0;
 }
 
-const char* CVug_CommsDLL::GetModulePath() {
-    const std::string directory = ProgramDirectory();
-    std::snprintf(m_ModulePath, sizeof m_ModulePath, "%s", directory.c_str());
-    return m_ModulePath;
-}

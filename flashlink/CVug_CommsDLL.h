@@ -59,7 +59,6 @@ private:
     int SendFlash();
     int RecvFile(uint32_t length, const char* fileName);
     int SaveFile(uint32_t length);
-    const char* GetModulePath();
 
     int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,
                       uint32_t& reply);
@@ -69,6 +68,5 @@ private:
     friend class MessageLoop;
 
     MessageSink* m_pMessages;
-    char m_ModulePath[261];
     std::string m_HostFiles[HOST_FILE_ROLES];
 };

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 
 namespace {
 
@@ -61,14 +60,4 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
         return false;
     bool ok = WriteFully(fd, data, length);
     return ::close(fd) == 0 && ok;
-}
-
-std::string ProgramDirectory() {
-    char path[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return std::string();
-    std::string full(path, static_cast<size_t>(n));
-    size_t slash = full.find_last_of('/');
-    return slash == std::string::npos ? std::string() : full.substr(0, slash);
 }
