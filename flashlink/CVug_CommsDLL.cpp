@@ -165,4 +165,3 @@ int CVug_CommsDLL::RecvFile(uint32_t length, const char* fileName) {
     }
     return WriteHostFile(fileName, fileBuf.data(), length) ? 1 : 0;
 }
-

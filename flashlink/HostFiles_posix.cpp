@@ -17,13 +17,14 @@ long long Moved(ssize_t n) {
 }
 
 bool ReadFully(int fd, uint8_t* data, uint32_t length) {
-    return MoveAll(length,
-                   [&](uint32_t done, uint32_t left) { return Moved(::read(fd, data + done, left)); });
+    return MoveAll(
+        length, [&](uint32_t done, uint32_t left) { return Moved(::read(fd, data + done, left)); });
 }
 
 bool WriteFully(int fd, const uint8_t* data, uint32_t length) {
-    return MoveAll(length,
-                   [&](uint32_t done, uint32_t left) { return Moved(::write(fd, data + done, left)); });
+    return MoveAll(length, [&](uint32_t done, uint32_t left) {
+        return Moved(::write(fd, data + done, left));
+    });
 }
 
 } // namespace

@@ -136,8 +136,7 @@ MessageLoop::Step MessageLoop::End(const char* format, ...) {
 
 MessageLoop::Step MessageLoop::OnText() {
     if (textLength_ > kTextBufferSize - 1)
-        return End(kTextTooLong, textLength_,
-                   kTextBufferSize - 1);
+        return End(kTextTooLong, textLength_, kTextBufferSize - 1);
     if (!ReadOrEnd(text_.data(), textLength_))
         return FAILED;
     text_[textLength_] = 0;
@@ -171,8 +170,7 @@ MessageLoop::Step MessageLoop::OnFirmwareError() {
         return FAILED;
     Progress(0, CVug_CommsDLL::PROGRESS_POS);
     char shown[64];
-    std::snprintf(shown, sizeof shown, kTextFirmwareError,
-                  static_cast<int>(error));
+    std::snprintf(shown, sizeof shown, kTextFirmwareError, static_cast<int>(error));
     link_.m_pMessages->ShowMessage(shown, nullptr);
     return FAILED;
 }
@@ -214,8 +212,7 @@ MessageLoop::Step MessageLoop::OnUploadChunk() {
     if (!uploading_)
         return End("%s", kTextUnannouncedUpload);
     if (fileLength_ > imageLength_ - uploadCount_)
-        return End(kTextUploadTooLong,
-                   imageLength_);
+        return End(kTextUploadTooLong, imageLength_);
     if (!ReadOrEnd(link_.m_pRxBuffer + uploadCount_, fileLength_))
         return FAILED;
     uploadCount_ += fileLength_;
@@ -228,8 +225,7 @@ MessageLoop::Step MessageLoop::OnUploadChunk() {
 
 MessageLoop::Step MessageLoop::OnStoreFile() {
     if (fileLength_ > CVug_CommsDLL::kStoredFileMax)
-        return End(kTextStoredFileTooLong, fileLength_,
-                   CVug_CommsDLL::kStoredFileMax);
+        return End(kTextStoredFileTooLong, fileLength_, CVug_CommsDLL::kStoredFileMax);
     link_.RecvFile(fileLength_, link_.m_HostFiles[HOST_STORED_FILE].c_str());
     return GO_ON;
 }

@@ -10,8 +10,7 @@ constexpr long long kMoveFailed = -1;
 // `step(done, left)` tries once to move some of the `left` bytes that follow the first `done`,
 // waiting for the other end as its medium needs, and returns how many it moved: 0 when none
 // moved this time but the transfer goes on, kMoveFailed when the transfer has failed.
-template <typename Step>
-bool MoveAll(uint32_t length, Step step) {
+template <typename Step> bool MoveAll(uint32_t length, Step step) {
     uint32_t done = 0;
     while (done < length) {
         const long long moved = step(done, length - done);

@@ -189,10 +189,9 @@ int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
     WriteWord(length);
     WriteWord(CMD_BLOCK_SIZE);
     WriteWord(LINK_BLOCK_SIZE);
-    return MoveBlocks(address, length, progress, &USBComms::WaitForBlockAck,
-                      [&](uint32_t offset, uint32_t size) {
-                          return SendBlock(data + offset, size, crcCheck);
-                      });
+    return MoveBlocks(
+        address, length, progress, &USBComms::WaitForBlockAck,
+        [&](uint32_t offset, uint32_t size) { return SendBlock(data + offset, size, crcCheck); });
 }
 
 int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
@@ -208,8 +207,9 @@ int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer, Progre
     ProgressControl(progress, BlockCount(length), PROGRESS_RANGE);
     WriteWord(CMD_BLOCK_SIZE);
     WriteWord(LINK_BLOCK_SIZE);
-    return MoveBlocks(address, length, progress, &USBComms::WaitForAck,
-                      [&](uint32_t offset, uint32_t size) { return ReadBlock(buffer + offset, size); });
+    return MoveBlocks(
+        address, length, progress, &USBComms::WaitForAck,
+        [&](uint32_t offset, uint32_t size) { return ReadBlock(buffer + offset, size); });
 }
 
 int USBComms::Go(uint32_t address) {

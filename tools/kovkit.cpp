@@ -1,7 +1,7 @@
 // kovkit: writes sample update kits, and tells what a kit would install.
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -49,8 +49,7 @@ bool ParseNumber(const char* text, int64_t& out) {
 }
 
 // A number no larger than `max`, into a field of its own width.
-template <typename Field>
-bool ParseField(const char* text, int64_t max, Field& field) {
+template <typename Field> bool ParseField(const char* text, int64_t max, Field& field) {
     int64_t n = 0;
     if (!ParseNumber(text, n) || n > max)
         return false;
@@ -159,7 +158,8 @@ int Describe(const char* dir) {
         std::printf("%s\n", line.c_str());
     for (const std::string& problem : report.problems)
         std::printf("problem: %s\n", problem.c_str());
-    std::printf(report.problems.empty() ? "the kit can be flashed\n" : "the kit cannot be flashed\n");
+    std::printf(report.problems.empty() ? "the kit can be flashed\n"
+                                        : "the kit cannot be flashed\n");
     return report.problems.empty() ? 0 : 1;
 }
 

@@ -20,14 +20,14 @@ enum class Readiness { MsgReady, AckAndWord };
 
 // Moments of the exchange at which a fault can strike: the nth occurrence of one of them.
 enum class DeviceEvent {
-    Key,       // the key has arrived; the reply is not yet sent
-    Readiness, // the device is about to say it is ready
-    FlashMode, // a flash mode word has arrived
+    Key,            // the key has arrived; the reply is not yet sent
+    Readiness,      // the device is about to say it is ready
+    FlashMode,      // a flash mode word has arrived
     OfferedVersion, // a version has arrived; the reply is not yet sent
-    AckQuery,  // a WORD_ACK query has arrived; the reply is not yet sent
-    Block,     // a block's data has begun to arrive: half of it is taken
-    DataWord,  // a data word has arrived
-    Stream,    // the message stream is about to send its nth item
+    AckQuery,       // a WORD_ACK query has arrived; the reply is not yet sent
+    Block,          // a block's data has begun to arrive: half of it is taken
+    DataWord,       // a data word has arrived
+    Stream,         // the message stream is about to send its nth item
 };
 
 struct EventPoint {

@@ -1,12 +1,13 @@
 #include "UpdateWorker.h"
 
-
 #include "LinkWords.h"
 #include "UpdateTexts.h"
 
 namespace {
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
 
 // Every failure of a run is recorded here. The first one is the cause; what fails after it
 // (a procedure's caller giving up) does not replace it.
@@ -92,7 +93,8 @@ int IplProcedure(UpdateRun& run, const ImageRecord& record, int k, bool selectMo
         return 0;
     run.page.SetStatusLine(TXT_UPGRADE_IPL);
     const Partition ipl = IplPartition(record.size);
-    return SendPartition(run, "IPL", record.data.get() + ipl.offset, ipl.length, TXT_IPL_SEND_FAILED);
+    return SendPartition(run, "IPL", record.data.get() + ipl.offset, ipl.length,
+                         TXT_IPL_SEND_FAILED);
 }
 
 int OsProcedure(UpdateRun& run, const ImageRecord& record, int k) {

@@ -15,9 +15,9 @@ enum class PageKind { Normal, Rescue };
 // Why a run failed, for callers that act on it (the command-line flasher's exit status).
 enum class UpdateFailure {
     None,
-    DamagedImage,   // the kit fails its checks: nothing was sent
-    IplMismatch,    // nothing was sent
-    UnknownMode,    // nothing was sent
+    DamagedImage, // the kit fails its checks: nothing was sent
+    IplMismatch,  // nothing was sent
+    UnknownMode,  // nothing was sent
     KeyRefused,
     VersionRefused, // the handset holds the same or newer firmware
     FlashMode,      // the handset did not take a flash mode
