@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #if defined(_WIN32)
@@ -199,10 +200,8 @@ int Finish(TerminalPage& page, int code, const std::string& state) {
     return code;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Options o;
+// Parses the command line; an exit status when the run ends here (help, or bad usage).
+std::optional<int> ReadOptions(int argc, char** argv, Options& o) {
     bool help = false;
     if (!ParseArgs(argc, argv, o, help)) {
         std::fputs(kUsage, stderr);
@@ -210,7 +209,7 @@ int main(int argc, char** argv) {
     }
     if (help) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return EXIT_FINISHED;
     }
 #if !defined(_WIN32)
     if (!o.check && o.device.empty()) {
@@ -218,36 +217,45 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
 #endif
+    return std::nullopt;
+}
 
-    TerminalPage page(o.mode, stdout, isatty(fileno(stdout)) != 0);
-    auto result = [&](int code, const std::string& state) { return Finish(page, code, state); };
-
-    CImageLoader loader;
-    ImageRecord ipl, update;
+// Reads the kit and says what it holds; false when it cannot be flashed.
+bool ReadKit(TerminalPage& page, const Options& o, CImageLoader& loader, ImageRecord& ipl,
+             ImageRecord& update) {
     const KitOutcome outcome = ReadUpdateKit(loader, ipl, update, o.kit);
     const KitReport report = DescribeKit(ipl, update, outcome);
+    const std::string dir = o.kit.empty() ? std::string(".") : o.kit;
     if (o.mode == OutputMode::Json) {
-        page.Event("kit", "\"directory\":" + JsonString(o.kit.empty() ? "." : o.kit) +
+        page.Event("kit", "\"directory\":" + JsonString(dir) +
                               ",\"lines\":" + JsonList(report.lines) +
                               ",\"problems\":" + JsonList(report.problems));
     } else {
-        page.Say("kit", "Kit in " + (o.kit.empty() ? std::string(".") : o.kit) + ":");
+        page.Say("kit", "Kit in " + dir + ":");
         for (const std::string& line : report.lines)
             page.Say("kit", "  " + line);
         for (const std::string& problem : report.problems)
             page.Say("problem", "Error: " + problem, true);
     }
-    if (!report.problems.empty())
-        return result(EXIT_KIT, "The kit cannot be flashed; nothing was sent to a handset.");
-    if (o.check)
-        return result(EXIT_FINISHED, "The kit can be flashed.");
+    return report.problems.empty();
+}
 
-    CVug_CommsDLL link;
-#if !defined(_WIN32)
-    link.SetDevicePath(o.device.c_str());
-    const std::string where = o.device;
+std::string DevicePath(const Options& o) {
+#if defined(_WIN32)
+    (void)o;
+    return USB_SYNC_DEVICE_PATH;
 #else
-    const std::string where = USB_SYNC_DEVICE_PATH;
+    return o.device;
+#endif
+}
+
+// Wires the link to the page and the update's CRC check, and waits for the handset; an exit
+// status when it never appeared.
+std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Options& o,
+                              ImageRecord& update) {
+    const std::string where = DevicePath(o);
+#if !defined(_WIN32)
+    link.SetDevicePath(where.c_str());
 #endif
     link.m_pProgress = &page;
     link.m_pCrcCheck = &update.crcCheck;
@@ -258,15 +266,20 @@ int main(int argc, char** argv) {
                            std::to_string(o.waitSeconds) + " s)...");
     if (!WaitForDevice(link, o.waitSeconds)) {
         if (Interrupted())
-            return result(EXIT_INTERRUPTED,
+            return Finish(page, EXIT_INTERRUPTED,
                           "Stopped while waiting for the handset; nothing was sent.");
-        return result(EXIT_NO_DEVICE,
+        return Finish(page, EXIT_NO_DEVICE,
                       "The handset did not appear on " + where + " within " +
                           std::to_string(o.waitSeconds) +
                           " s. Check that it is in its boot loader and that the cable is in.");
     }
     page.Say("device", "Handset found on " + where + ".");
+    return std::nullopt;
+}
 
+// Runs the update on the open link and says how long it took.
+UpdateFailure RunUpdate(TerminalPage& page, CVug_CommsDLL& link, ImageRecord& update,
+                        ImageRecord& ipl, OutputMode mode) {
     const auto start = std::chrono::steady_clock::now();
     UpdateRun run(link, update, ipl, page, PageKind::Normal);
     UpdateThreadEntry(run);
@@ -275,13 +288,40 @@ int main(int argc, char** argv) {
     char elapsed[64];
     std::snprintf(elapsed, sizeof elapsed, "Elapsed: %.1f s", seconds);
     page.Say("elapsed", elapsed);
-    if (o.mode == OutputMode::Json)
+    if (mode == OutputMode::Json)
         page.Event("elapsed", "\"seconds\":" + std::to_string(seconds));
+    return run.failure;
+}
 
-    if (run.failure != UpdateFailure::None)
+// Closes a link the update left open, and says in what state the handset is.
+int Report(TerminalPage& page, CVug_CommsDLL& link, UpdateFailure failure) {
+    if (failure != UpdateFailure::None)
         link.CloseUSBSyncDriver();
-    if (Interrupted() && run.failure != UpdateFailure::None)
-        return result(EXIT_INTERRUPTED, std::string("Stopped at your request. ") +
-                                            HandsetState(run.failure, page.Phase()));
-    return result(ExitFor(run.failure), HandsetState(run.failure, page.Phase()));
+    if (Interrupted() && failure != UpdateFailure::None)
+        return Finish(page, EXIT_INTERRUPTED,
+                      std::string("Stopped at your request. ") +
+                          HandsetState(failure, page.Phase()));
+    return Finish(page, ExitFor(failure), HandsetState(failure, page.Phase()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (const std::optional<int> exit = ReadOptions(argc, argv, o))
+        return *exit;
+    TerminalPage page(o.mode, stdout, isatty(fileno(stdout)) != 0);
+
+    CImageLoader loader;
+    ImageRecord ipl, update;
+    if (!ReadKit(page, o, loader, ipl, update))
+        return Finish(page, EXIT_KIT, "The kit cannot be flashed; nothing was sent to a handset.");
+    if (o.check)
+        return Finish(page, EXIT_FINISHED, "The kit can be flashed.");
+
+    CVug_CommsDLL link;
+    if (const std::optional<int> exit = FindDevice(page, link, o, update))
+        return *exit;
+    const UpdateFailure failure = RunUpdate(page, link, update, ipl, o.mode);
+    return Report(page, link, failure);
 }
