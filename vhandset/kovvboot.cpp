@@ -162,11 +162,11 @@ int main(int argc, char** argv) {
     Options o;
     bool help = false;
     if (!ParseArgs(argc, argv, o, help)) {
-        std::fprintf(stderr, kUsage, kScriptOptionsHelp);
+        std::fprintf(stderr, kUsage, ScriptOptionsHelp().c_str());
         return EXIT_USAGE;
     }
     if (help) {
-        std::printf(kUsage, kScriptOptionsHelp);
+        std::printf(kUsage, ScriptOptionsHelp().c_str());
         return 0;
     }
 
