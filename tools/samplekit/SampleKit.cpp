@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Format.h"
 #include "ImageType.h"
+#include "ToolTexts.h"
 #include "UpdateImage.h"
 
 namespace {
@@ -79,13 +81,13 @@ bool WriteSampleImage(const std::string& path, const SampleImageSpec& spec, std:
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         if (error)
-            *error = "cannot create " + path;
+            *error = Format(TXT_CANNOT_CREATE, path.c_str());
         return false;
     }
     bool ok = image.empty() || std::fwrite(image.data(), 1, image.size(), f) == image.size();
     ok = std::fclose(f) == 0 && ok;
     if (!ok && error)
-        *error = "cannot write " + path;
+        *error = Format(TXT_CANNOT_WRITE, path.c_str());
     return ok;
 }
 
