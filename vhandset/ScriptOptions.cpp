@@ -1,5 +1,7 @@
 #include "ScriptOptions.h"
 
+#include "Format.h"
+#include "HandsetTexts.h"
 #include "SampleKit.h"
 
 #include <cerrno>
@@ -106,7 +108,7 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
             if (!ParseU32(arg.substr(0, slash), n) ||
                 (slash != std::string::npos && !ParseU32(arg.substr(slash + 1), chunks)) ||
                 chunks == 0)
-                return Fail(error, "bad stream item '" + item + "'");
+                return Fail(error, Format(TXT_BAD_STREAM_ITEM, item.c_str()));
             items.push_back(StreamItem::UploadOf(Pattern(n, 7), chunks));
         } else if (kind == "store" && ParseU32(arg, n)) {
             items.push_back(StreamItem::StoreOf(Pattern(n, 3)));
@@ -119,11 +121,11 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
         } else if (kind == "pull" && arg.empty()) {
             items.push_back(StreamItem::Of(StreamItem::PullCable));
         } else {
-            return Fail(error, "bad stream item '" + item + "'");
+            return Fail(error, Format(TXT_BAD_STREAM_ITEM, item.c_str()));
         }
     }
     if (items.empty())
-        return Fail(error, "an empty stream");
+        return Fail(error, TXT_EMPTY_STREAM);
     return true;
 }
 
@@ -198,7 +200,8 @@ bool SetFirmwareError(const std::string& value, BootLoaderScript& s, std::string
     uint32_t code = 0;
     if (!ParseCode(value, code))
         return false;
-    s.stream = {StreamItem::TextOf("Writing flash"), StreamItem::Of(StreamItem::ProgressRange, 100),
+    s.stream = {StreamItem::TextOf(TXT_WRITING_FLASH),
+                StreamItem::Of(StreamItem::ProgressRange, 100),
                 StreamItem::Of(StreamItem::ProgressPos, 50),
                 StreamItem::Of(StreamItem::FirmwareError, code)};
     return true;
@@ -296,11 +299,11 @@ bool ApplyScriptOption(const std::string& name, const std::string& value, BootLo
                        std::string* error) {
     const ScriptOption* option = Find(name);
     if (!option)
-        return Fail(error, "unknown option " + name);
+        return Fail(error, Format(TXT_UNKNOWN_OPTION, name.c_str()));
     std::string why;
     if (!option->set(value, s, why))
-        return Fail(error,
-                    why.empty() ? "bad value '" + value + "' for " + name : name + ": " + why);
+        return Fail(error, why.empty() ? Format(TXT_BAD_VALUE, value.c_str(), name.c_str())
+                                       : Format(TXT_OPTION_WHY, name.c_str(), why.c_str()));
     return true;
 }
 
