@@ -54,16 +54,16 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
     r.lines.push_back(
         Format(TXT_UPDATE_MODE, h.updateMode, ModeName(h.updateMode), h.osSizeMiB, h.cpSizeMiB));
 
-    std::string problem = CheckUpdateImage(update.data.get(), update.size);
-    if (!problem.empty())
-        r.problems.push_back(problem);
+    const Result check = CheckUpdateImage(update.data.get(), update.size);
+    if (!check)
+        r.problems.push_back(check.Message());
 
     r.hasIpl = ipl.HasData();
     if (r.hasIpl) {
-        std::string iplProblem = CheckIplImage(ipl.data.get(), ipl.size);
+        const Result iplCheck = CheckIplImage(ipl.data.get(), ipl.size);
         r.iplMatches = SameImageFamily(ipl, update);
-        if (!iplProblem.empty()) {
-            r.problems.push_back(iplProblem);
+        if (!iplCheck) {
+            r.problems.push_back(iplCheck.Message());
         } else {
             const ImageHeader ih = ReadImageHeader(ipl.data.get(), ipl.size);
             r.lines.push_back(Format(TXT_IPL_PARTITION, IplPartition(ipl.size).length,
@@ -75,7 +75,7 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
         r.lines.push_back(Format(TXT_NO_IPL, IPL_IMAGE_NAME));
     }
 
-    if (problem.empty()) {
+    if (check) {
         for (const Partition& p : UpdatePartitions(h, update.size)) {
             const uint8_t* version = std::strcmp(p.name, "OS") == 0 ? h.osVersion : h.cpVersion;
             r.lines.push_back(
