@@ -50,6 +50,17 @@ bool ParseSignature(const char* text, int& out) {
     return true;
 }
 
+// Writes one image and says so, or says why it could not.
+bool WriteAndSay(const std::string& path, const SampleImageSpec& spec) {
+    const Result written = WriteSampleImage(path, spec);
+    if (!written) {
+        std::fprintf(stderr, TXT_KOVKIT_ERROR, written.Message().c_str());
+        return false;
+    }
+    std::printf(TXT_KOVKIT_WROTE, path.c_str());
+    return true;
+}
+
 int Make(int argc, char** argv) {
     SampleImageSpec spec;
     std::string out;
@@ -108,13 +119,8 @@ int Make(int argc, char** argv) {
 #else
     mkdir(out.c_str(), 0777);
 #endif
-    std::string error;
-    const std::string updatePath = KitPath(out, UPDATE_IMAGE_NAME);
-    if (!WriteSampleImage(updatePath, spec, &error)) {
-        std::fprintf(stderr, TXT_KOVKIT_ERROR, error.c_str());
+    if (!WriteAndSay(KitPath(out, UPDATE_IMAGE_NAME), spec))
         return 1;
-    }
-    std::printf(TXT_KOVKIT_WROTE, updatePath.c_str());
     if (iplSize >= 0) {
         SampleImageSpec ipl = spec;
         ipl.payloadBytes = iplSize;
@@ -122,12 +128,8 @@ int Make(int argc, char** argv) {
         ipl.seed = spec.seed + 1000;
         if (iplSignature != -2)
             ipl.signature = iplSignature;
-        const std::string iplPath = KitPath(out, IPL_IMAGE_NAME);
-        if (!WriteSampleImage(iplPath, ipl, &error)) {
-            std::fprintf(stderr, TXT_KOVKIT_ERROR, error.c_str());
+        if (!WriteAndSay(KitPath(out, IPL_IMAGE_NAME), ipl))
             return 1;
-        }
-        std::printf(TXT_KOVKIT_WROTE, iplPath.c_str());
     }
     return 0;
 }
