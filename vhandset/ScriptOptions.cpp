@@ -48,12 +48,6 @@ std::vector<uint8_t> Pattern(uint32_t size, uint8_t seed) {
     return bytes;
 }
 
-bool Fail(std::string* error, const std::string& text) {
-    if (error)
-        *error = text;
-    return false;
-}
-
 // "N" or "N@H".
 bool ParseCountAt(const std::string& text, uint32_t& n, uint32_t& at, bool& hasAt) {
     const size_t sep = text.find('@');
@@ -75,7 +69,7 @@ const struct {
 
 } // namespace
 
-bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::string* error) {
+Result ParseStream(const std::string& text, std::vector<StreamItem>& items) {
     items.clear();
     size_t start = 0;
     while (start <= text.size()) {
@@ -108,7 +102,7 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
             if (!ParseU32(arg.substr(0, slash), n) ||
                 (slash != std::string::npos && !ParseU32(arg.substr(slash + 1), chunks)) ||
                 chunks == 0)
-                return Fail(error, Format(TXT_BAD_STREAM_ITEM, item.c_str()));
+                return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
             items.push_back(StreamItem::UploadOf(Pattern(n, 7), chunks));
         } else if (kind == "store" && ParseU32(arg, n)) {
             items.push_back(StreamItem::StoreOf(Pattern(n, 3)));
@@ -121,12 +115,12 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
         } else if (kind == "pull" && arg.empty()) {
             items.push_back(StreamItem::Of(StreamItem::PullCable));
         } else {
-            return Fail(error, Format(TXT_BAD_STREAM_ITEM, item.c_str()));
+            return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
         }
     }
     if (items.empty())
-        return Fail(error, TXT_EMPTY_STREAM);
-    return true;
+        return Result::Failure(TXT_EMPTY_STREAM);
+    return {};
 }
 
 namespace {
@@ -208,7 +202,9 @@ bool SetFirmwareError(const std::string& value, BootLoaderScript& s, std::string
 }
 
 bool SetStream(const std::string& value, BootLoaderScript& s, std::string& why) {
-    return ParseStream(value, s.stream, &why);
+    const Result parsed = ParseStream(value, s.stream);
+    why = parsed.Message();
+    return parsed.Ok();
 }
 
 bool SetAnswerWait(const std::string& value, BootLoaderScript& s, std::string&) {
@@ -295,16 +291,15 @@ bool IsScriptOption(const std::string& name) {
     return Find(name) != nullptr;
 }
 
-bool ApplyScriptOption(const std::string& name, const std::string& value, BootLoaderScript& s,
-                       std::string* error) {
+Result ApplyScriptOption(const std::string& name, const std::string& value, BootLoaderScript& s) {
     const ScriptOption* option = Find(name);
     if (!option)
-        return Fail(error, Format(TXT_UNKNOWN_OPTION, name.c_str()));
+        return Result::Failure(Format(TXT_UNKNOWN_OPTION, name.c_str()));
     std::string why;
     if (!option->set(value, s, why))
-        return Fail(error, why.empty() ? Format(TXT_BAD_VALUE, value.c_str(), name.c_str())
-                                       : Format(TXT_OPTION_WHY, name.c_str(), why.c_str()));
-    return true;
+        return Result::Failure(why.empty() ? Format(TXT_BAD_VALUE, value.c_str(), name.c_str())
+                                           : Format(TXT_OPTION_WHY, name.c_str(), why.c_str()));
+    return {};
 }
 
 std::string ScriptOptionsHelp() {

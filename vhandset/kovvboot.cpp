@@ -48,9 +48,9 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
         } else if (a == "--save" && i + 1 < argc) {
             o.saveDir = argv[++i];
         } else if (IsScriptOption(a) && i + 1 < argc) {
-            std::string error;
-            if (!ApplyScriptOption(a, argv[++i], o.script, &error)) {
-                std::fprintf(stderr, TXT_VBOOT_ERROR, error.c_str());
+            const Result applied = ApplyScriptOption(a, argv[++i], o.script);
+            if (!applied) {
+                std::fprintf(stderr, TXT_VBOOT_ERROR, applied.Message().c_str());
                 return false;
             }
         } else {
