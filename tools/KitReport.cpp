@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Format.h"
 #include "ImageType.h"
+#include "ToolTexts.h"
 #include "Utf8.h"
 
 namespace {
@@ -27,7 +29,7 @@ const char* ModeName(uint8_t mode) {
     case UPDATE_MODE_OSCP:
         return "OSCP";
     default:
-        return "unknown";
+        return TXT_MODE_UNKNOWN;
     }
 }
 
@@ -37,56 +39,47 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
     KitReport r;
     r.outcome = outcome;
     if (outcome == KitOutcome::Missing) {
-        r.problems.push_back(std::string("There is no update image ") + UPDATE_IMAGE_NAME + ".");
+        r.problems.push_back(Format(TXT_NO_UPDATE_IMAGE, UPDATE_IMAGE_NAME));
         return r;
     }
     if (outcome == KitOutcome::NotLoaded) {
-        r.problems.push_back(std::string("The update image ") + UPDATE_IMAGE_NAME +
-                             " could not be read into memory.");
+        r.problems.push_back(Format(TXT_UPDATE_NOT_LOADED, UPDATE_IMAGE_NAME));
         return r;
     }
 
     const ImageHeader h = ReadImageHeader(update.data.get(), update.size);
-    char line[256];
-    std::snprintf(line, sizeof line, "update image: %s, %u bytes", UPDATE_IMAGE_NAME, update.size);
-    r.lines.push_back(line);
-    r.lines.push_back("version text: \"" + Utf8(VersionTextForDisplay(h)) + "\"");
-    std::snprintf(line, sizeof line, "image type: %d", RecognizeImageType(h.Signature()));
-    r.lines.push_back(line);
-    std::snprintf(line, sizeof line, "update mode: 0x%02X (%s), OS size %u MiB, CP size %u MiB",
-                  h.updateMode, ModeName(h.updateMode), h.osSizeMiB, h.cpSizeMiB);
-    r.lines.push_back(line);
+    r.lines.push_back(Format(TXT_UPDATE_IMAGE, UPDATE_IMAGE_NAME, update.size));
+    r.lines.push_back(Format(TXT_VERSION_TEXT, Utf8(VersionTextForDisplay(h)).c_str()));
+    r.lines.push_back(Format(TXT_IMAGE_TYPE, RecognizeImageType(h.Signature())));
+    r.lines.push_back(
+        Format(TXT_UPDATE_MODE, h.updateMode, ModeName(h.updateMode), h.osSizeMiB, h.cpSizeMiB));
 
-    std::string problem = CheckUpdateImage(update.data.get(), update.size);
-    if (!problem.empty())
-        r.problems.push_back(problem);
+    const Result check = CheckUpdateImage(update.data.get(), update.size);
+    if (!check)
+        r.problems.push_back(check.Message());
 
     r.hasIpl = ipl.HasData();
     if (r.hasIpl) {
-        std::string iplProblem = CheckIplImage(ipl.data.get(), ipl.size);
+        const Result iplCheck = CheckIplImage(ipl.data.get(), ipl.size);
         r.iplMatches = SameImageFamily(ipl, update);
-        if (!iplProblem.empty()) {
-            r.problems.push_back(iplProblem);
+        if (!iplCheck) {
+            r.problems.push_back(iplCheck.Message());
         } else {
             const ImageHeader ih = ReadImageHeader(ipl.data.get(), ipl.size);
-            std::snprintf(line, sizeof line, "IPL: %u bytes from offset 1024, version %s",
-                          IplPartition(ipl.size).length, Hex(ih.iplVersion, 6).c_str());
-            r.lines.push_back(line);
+            r.lines.push_back(Format(TXT_IPL_PARTITION, IplPartition(ipl.size).length,
+                                     Hex(ih.iplVersion, 6).c_str()));
             if (!r.iplMatches)
-                r.problems.push_back(std::string("The IPL image ") + IPL_IMAGE_NAME +
-                                     " does not belong to the update image: their first 32 "
-                                     "bytes differ.");
+                r.problems.push_back(Format(TXT_IPL_NOT_FAMILY, IPL_IMAGE_NAME));
         }
     } else {
-        r.lines.push_back(std::string("IPL: none (no ") + IPL_IMAGE_NAME + ")");
+        r.lines.push_back(Format(TXT_NO_IPL, IPL_IMAGE_NAME));
     }
 
-    if (problem.empty()) {
+    if (check) {
         for (const Partition& p : UpdatePartitions(h, update.size)) {
             const uint8_t* version = std::strcmp(p.name, "OS") == 0 ? h.osVersion : h.cpVersion;
-            std::snprintf(line, sizeof line, "%s: %u bytes from offset %u, version %s", p.name,
-                          p.length, p.offset, Hex(version, 6).c_str());
-            r.lines.push_back(line);
+            r.lines.push_back(
+                Format(TXT_PARTITION, p.name, p.length, p.offset, Hex(version, 6).c_str()));
         }
     }
     return r;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #if defined(_WIN32)
@@ -18,7 +19,9 @@
 #endif
 
 #include "CVug_CommsDLL.h"
+#include "Format.h"
 #include "KitReport.h"
+#include "ToolTexts.h"
 #include "UpdateKit.h"
 #include "UpdateWorker.h"
 #include "flasher/Interrupt.h"
@@ -37,26 +40,6 @@ enum Exit {
     EXIT_FLASHING = 6,      // the handset failed, or stopped answering, while writing flash
     EXIT_INTERRUPTED = 130, // Ctrl-C
 };
-
-const char kUsage[] =
-    "usage: kovflash [options] [KIT_DIR]\n"
-    "\n"
-    "Updates a handset waiting in its boot loader with the kit in KIT_DIR (default: the\n"
-    "current directory): WMUPDAT.DIP, and WMIPL.DIP when present.\n"
-    "\n"
-    "  -d, --device PATH   the handset's USB serial device (a tty such as /dev/ttyACM0, or\n"
-    "                      the pty of the virtual boot loader); on Windows the handset is\n"
-    "                      always \\\\.\\WCEUSBSH001 and this option is not taken\n"
-    "  -c, --check         check the kit and say what would be flashed; no device is used\n"
-    "  -w, --wait SECONDS  how long to wait for the device to appear (default 60)\n"
-    "  -q, --quiet         print only errors and the result\n"
-    "      --json          one JSON event per line on standard output\n"
-    "  -h, --help          this text\n"
-    "\n"
-    "Exit status: 0 update finished; 1 a flash mode or a partition did not get across;\n"
-    "2 bad usage; 3 the kit cannot be flashed (nothing sent); 4 the device never appeared;\n"
-    "5 the handset refused the key or a version; 6 the handset failed while writing its\n"
-    "flash; 130 stopped by Ctrl-C.\n";
 
 struct Options {
     std::string kit;
@@ -87,7 +70,7 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
             if (!value(o.device))
                 return false;
 #if defined(_WIN32)
-            std::fprintf(stderr, "kovflash: on Windows the handset is always \\\\.\\WCEUSBSH001\n");
+            std::fputs(TXT_FLASH_NO_DEVICE_ON_WINDOWS, stderr);
             return false;
 #endif
         } else if (a == "-w" || a == "--wait") {
@@ -100,7 +83,7 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
                 return false;
             o.waitSeconds = static_cast<int>(v);
         } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "kovflash: unknown option %s\n", a.c_str());
+            std::fprintf(stderr, TXT_FLASH_UNKNOWN_OPTION, a.c_str());
             return false;
         } else if (o.kit.empty()) {
             o.kit = a;
@@ -143,23 +126,19 @@ bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
 const char* HandsetState(UpdateFailure failure, UpdatePhase phase) {
     switch (failure) {
     case UpdateFailure::None:
-        return "The handset has its new firmware.";
+        return TXT_STATE_UPDATED;
     case UpdateFailure::DamagedImage:
     case UpdateFailure::IplMismatch:
     case UpdateFailure::UnknownMode:
-        return "Nothing was sent: the handset is as it was, waiting in its boot loader.";
+        return TXT_STATE_NOTHING_SENT;
     case UpdateFailure::KeyRefused:
     case UpdateFailure::VersionRefused:
-        return "The handset refused the kit and kept its firmware; it waits in its boot loader.";
+        return TXT_STATE_REFUSED;
     case UpdateFailure::FlashMode:
     case UpdateFailure::Transfer:
-        return phase == UpdatePhase::Key
-                   ? "The handset kept its firmware and waits in its boot loader."
-                   : "The handset did not receive the whole image and was not told to write it; "
-                     "it waits in its boot loader. Run the update again.";
+        return phase == UpdatePhase::Key ? TXT_STATE_KEPT : TXT_STATE_NOT_WHOLE;
     case UpdateFailure::MessageLoop:
-        return "The handset stopped while writing its flash: it may not start normally. Leave "
-               "it in its boot loader and run the update again.";
+        return TXT_STATE_STOPPED_FLASHING;
     }
     return "";
 }
@@ -199,89 +178,122 @@ int Finish(TerminalPage& page, int code, const std::string& state) {
     return code;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Options o;
+// Parses the command line; an exit status when the run ends here (help, or bad usage).
+std::optional<int> ReadOptions(int argc, char** argv, Options& o) {
     bool help = false;
     if (!ParseArgs(argc, argv, o, help)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(TXT_FLASH_USAGE, stderr);
         return EXIT_USAGE;
     }
     if (help) {
-        std::fputs(kUsage, stdout);
-        return 0;
+        std::fputs(TXT_FLASH_USAGE, stdout);
+        return EXIT_FINISHED;
     }
 #if !defined(_WIN32)
     if (!o.check && o.device.empty()) {
-        std::fprintf(stderr, "kovflash: name the handset's device with --device PATH\n%s", kUsage);
+        std::fputs(TXT_FLASH_NAME_DEVICE, stderr);
+        std::fputs(TXT_FLASH_USAGE, stderr);
         return EXIT_USAGE;
     }
 #endif
+    return std::nullopt;
+}
 
-    TerminalPage page(o.mode, stdout, isatty(fileno(stdout)) != 0);
-    auto result = [&](int code, const std::string& state) { return Finish(page, code, state); };
-
-    CImageLoader loader;
-    ImageRecord ipl, update;
+// Reads the kit and says what it holds; false when it cannot be flashed.
+bool ReadKit(TerminalPage& page, const Options& o, CImageLoader& loader, ImageRecord& ipl,
+             ImageRecord& update) {
     const KitOutcome outcome = ReadUpdateKit(loader, ipl, update, o.kit);
     const KitReport report = DescribeKit(ipl, update, outcome);
+    const std::string dir = o.kit.empty() ? std::string(".") : o.kit;
     if (o.mode == OutputMode::Json) {
-        page.Event("kit", "\"directory\":" + JsonString(o.kit.empty() ? "." : o.kit) +
+        page.Event("kit", "\"directory\":" + JsonString(dir) +
                               ",\"lines\":" + JsonList(report.lines) +
                               ",\"problems\":" + JsonList(report.problems));
     } else {
-        page.Say("kit", "Kit in " + (o.kit.empty() ? std::string(".") : o.kit) + ":");
+        page.Say("kit", Format(TXT_KIT_IN, dir.c_str()));
         for (const std::string& line : report.lines)
-            page.Say("kit", "  " + line);
+            page.Say("kit", Format(TXT_KIT_LINE, line.c_str()));
         for (const std::string& problem : report.problems)
-            page.Say("problem", "Error: " + problem, true);
+            page.Say("problem", Format(TXT_KIT_PROBLEM, problem.c_str()), true);
     }
-    if (!report.problems.empty())
-        return result(EXIT_KIT, "The kit cannot be flashed; nothing was sent to a handset.");
-    if (o.check)
-        return result(EXIT_FINISHED, "The kit can be flashed.");
+    return report.problems.empty();
+}
 
-    CVug_CommsDLL link;
-#if !defined(_WIN32)
-    link.SetDevicePath(o.device.c_str());
-    const std::string where = o.device;
+std::string DevicePath(const Options& o) {
+#if defined(_WIN32)
+    (void)o;
+    return USB_SYNC_DEVICE_PATH;
 #else
-    const std::string where = USB_SYNC_DEVICE_PATH;
+    return o.device;
+#endif
+}
+
+// Wires the link to the page and the update's CRC check, and waits for the handset; an exit
+// status when it never appeared.
+std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Options& o,
+                              ImageRecord& update) {
+    const std::string where = DevicePath(o);
+#if !defined(_WIN32)
+    link.SetDevicePath(where.c_str());
 #endif
     link.m_pProgress = &page;
     link.m_pCrcCheck = &update.crcCheck;
     link.SetMessageSink(&page);
     InstallInterruptHandler(&link);
 
-    page.Say("device", "Waiting for the handset on " + where + " (up to " +
-                           std::to_string(o.waitSeconds) + " s)...");
+    page.Say("device", Format(TXT_WAITING, where.c_str(), o.waitSeconds));
     if (!WaitForDevice(link, o.waitSeconds)) {
         if (Interrupted())
-            return result(EXIT_INTERRUPTED,
-                          "Stopped while waiting for the handset; nothing was sent.");
-        return result(EXIT_NO_DEVICE,
-                      "The handset did not appear on " + where + " within " +
-                          std::to_string(o.waitSeconds) +
-                          " s. Check that it is in its boot loader and that the cable is in.");
+            return Finish(page, EXIT_INTERRUPTED, TXT_STOPPED_WAITING);
+        return Finish(page, EXIT_NO_DEVICE,
+                      Format(TXT_NEVER_APPEARED, where.c_str(), o.waitSeconds));
     }
-    page.Say("device", "Handset found on " + where + ".");
+    page.Say("device", Format(TXT_FOUND, where.c_str()));
+    return std::nullopt;
+}
 
+// Runs the update on the open link and says how long it took.
+UpdateFailure RunUpdate(TerminalPage& page, CVug_CommsDLL& link, ImageRecord& update,
+                        ImageRecord& ipl, OutputMode mode) {
     const auto start = std::chrono::steady_clock::now();
     UpdateRun run(link, update, ipl, page, PageKind::Normal);
     UpdateThreadEntry(run);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    char elapsed[64];
-    std::snprintf(elapsed, sizeof elapsed, "Elapsed: %.1f s", seconds);
-    page.Say("elapsed", elapsed);
-    if (o.mode == OutputMode::Json)
+    page.Say("elapsed", Format(TXT_ELAPSED, seconds));
+    if (mode == OutputMode::Json)
         page.Event("elapsed", "\"seconds\":" + std::to_string(seconds));
+    return run.failure;
+}
 
-    if (run.failure != UpdateFailure::None)
+// Closes a link the update left open, and says in what state the handset is.
+int Report(TerminalPage& page, CVug_CommsDLL& link, UpdateFailure failure) {
+    if (failure != UpdateFailure::None)
         link.CloseUSBSyncDriver();
-    if (Interrupted() && run.failure != UpdateFailure::None)
-        return result(EXIT_INTERRUPTED, std::string("Stopped at your request. ") +
-                                            HandsetState(run.failure, page.Phase()));
-    return result(ExitFor(run.failure), HandsetState(run.failure, page.Phase()));
+    if (Interrupted() && failure != UpdateFailure::None)
+        return Finish(page, EXIT_INTERRUPTED,
+                      Format(TXT_STOPPED_AT_REQUEST, HandsetState(failure, page.Phase())));
+    return Finish(page, ExitFor(failure), HandsetState(failure, page.Phase()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (const std::optional<int> exit = ReadOptions(argc, argv, o))
+        return *exit;
+    TerminalPage page(o.mode, stdout, isatty(fileno(stdout)) != 0);
+
+    CImageLoader loader;
+    ImageRecord ipl, update;
+    if (!ReadKit(page, o, loader, ipl, update))
+        return Finish(page, EXIT_KIT, TXT_KIT_CANNOT_FLASH);
+    if (o.check)
+        return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
+
+    CVug_CommsDLL link;
+    if (const std::optional<int> exit = FindDevice(page, link, o, update))
+        return *exit;
+    const UpdateFailure failure = RunUpdate(page, link, update, ipl, o.mode);
+    return Report(page, link, failure);
 }

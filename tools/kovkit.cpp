@@ -13,28 +13,9 @@
 #include "ImageType.h"
 #include "KitReport.h"
 #include "SampleKit.h"
+#include "ToolTexts.h"
 
 namespace {
-
-const char kUsage[] =
-    "usage: kovkit make --out DIR [options]\n"
-    "       kovkit describe DIR\n"
-    "\n"
-    "make writes WMUPDAT.DIP (and, with --ipl-size, WMIPL.DIP) into DIR:\n"
-    "  --mode M            update mode byte: 0xCE OS, 0xC0 CP, 0xE0 OS then CP (default 0xCE)\n"
-    "  --os-size MIB       OS size field (default 44)\n"
-    "  --cp-size MIB       CP size field (default 0)\n"
-    "  --payload-bytes N   payload length, whatever the sizes say (default: what they say)\n"
-    "  --file-bytes N      cut or pad the whole file to N bytes (an image that lies)\n"
-    "  --signature K       image-type signature 0..4, or 'none' (default 0)\n"
-    "  --ipl-version V, --os-version V, --cp-version V\n"
-    "                      six bytes: 12 hex digits, or up to 6 characters\n"
-    "  --version-text T    the version text shown to the user\n"
-    "  --seed N            payload pattern (default 1)\n"
-    "  --ipl-size N        also write an IPL image with N payload bytes\n"
-    "  --ipl-signature K   the IPL image's signature (default: the update image's)\n"
-    "\n"
-    "describe reads DIR as the wizard would and prints what it would install.\n";
 
 bool ParseNumber(const char* text, int64_t& out) {
     if (!text || !*text)
@@ -66,6 +47,17 @@ bool ParseSignature(const char* text, int& out) {
     if (!ParseNumber(text, v) || v >= IMAGE_TYPE_SIGNATURE_COUNT)
         return false;
     out = static_cast<int>(v);
+    return true;
+}
+
+// Writes one image and says so, or says why it could not.
+bool WriteAndSay(const std::string& path, const SampleImageSpec& spec) {
+    const Result written = WriteSampleImage(path, spec);
+    if (!written) {
+        std::fprintf(stderr, TXT_KOVKIT_ERROR, written.Message().c_str());
+        return false;
+    }
+    std::printf(TXT_KOVKIT_WROTE, path.c_str());
     return true;
 }
 
@@ -107,17 +99,19 @@ int Make(int argc, char** argv) {
         else if (opt == "--ipl-signature")
             ok = ok && ParseSignature(value, iplSignature);
         else {
-            std::fprintf(stderr, "kovkit: unknown option %s\n%s", opt.c_str(), kUsage);
+            std::fprintf(stderr, TXT_KOVKIT_UNKNOWN_OPTION, opt.c_str());
+            std::fputs(TXT_KIT_USAGE, stderr);
             return 2;
         }
         if (!ok) {
-            std::fprintf(stderr, "kovkit: %s needs a valid value\n", opt.c_str());
+            std::fprintf(stderr, TXT_KOVKIT_BAD_VALUE, opt.c_str());
             return 2;
         }
         ++i;
     }
     if (out.empty()) {
-        std::fprintf(stderr, "kovkit: make needs --out DIR\n%s", kUsage);
+        std::fputs(TXT_KOVKIT_NEEDS_OUT, stderr);
+        std::fputs(TXT_KIT_USAGE, stderr);
         return 2;
     }
 #if defined(_WIN32)
@@ -125,13 +119,8 @@ int Make(int argc, char** argv) {
 #else
     mkdir(out.c_str(), 0777);
 #endif
-    std::string error;
-    const std::string updatePath = KitPath(out, UPDATE_IMAGE_NAME);
-    if (!WriteSampleImage(updatePath, spec, &error)) {
-        std::fprintf(stderr, "kovkit: %s\n", error.c_str());
+    if (!WriteAndSay(KitPath(out, UPDATE_IMAGE_NAME), spec))
         return 1;
-    }
-    std::printf("wrote %s\n", updatePath.c_str());
     if (iplSize >= 0) {
         SampleImageSpec ipl = spec;
         ipl.payloadBytes = iplSize;
@@ -139,12 +128,8 @@ int Make(int argc, char** argv) {
         ipl.seed = spec.seed + 1000;
         if (iplSignature != -2)
             ipl.signature = iplSignature;
-        const std::string iplPath = KitPath(out, IPL_IMAGE_NAME);
-        if (!WriteSampleImage(iplPath, ipl, &error)) {
-            std::fprintf(stderr, "kovkit: %s\n", error.c_str());
+        if (!WriteAndSay(KitPath(out, IPL_IMAGE_NAME), ipl))
             return 1;
-        }
-        std::printf("wrote %s\n", iplPath.c_str());
     }
     return 0;
 }
@@ -155,11 +140,10 @@ int Describe(const char* dir) {
     KitOutcome outcome = ReadUpdateKit(loader, ipl, update, dir);
     KitReport report = DescribeKit(ipl, update, outcome);
     for (const std::string& line : report.lines)
-        std::printf("%s\n", line.c_str());
+        std::printf(TXT_KOVKIT_LINE, line.c_str());
     for (const std::string& problem : report.problems)
-        std::printf("problem: %s\n", problem.c_str());
-    std::printf(report.problems.empty() ? "the kit can be flashed\n"
-                                        : "the kit cannot be flashed\n");
+        std::printf(TXT_KOVKIT_PROBLEM, problem.c_str());
+    std::fputs(report.problems.empty() ? TXT_KOVKIT_CAN_FLASH : TXT_KOVKIT_CANNOT_FLASH, stdout);
     return report.problems.empty() ? 0 : 1;
 }
 
@@ -171,9 +155,9 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "describe") == 0)
         return Describe(argv[2]);
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
+        std::fputs(TXT_KIT_USAGE, stdout);
         return 0;
     }
-    std::fputs(kUsage, stderr);
+    std::fputs(TXT_KIT_USAGE, stderr);
     return 2;
 }

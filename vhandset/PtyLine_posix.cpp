@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "Format.h"
+#include "HandsetTexts.h"
 #include "MoveAll.h"
 
 namespace {
@@ -34,24 +36,24 @@ PtyLine::PtyLine() : buffer_(kBufferBytes) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
         ::fcntl(master_, F_SETFL, O_NONBLOCK) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
-        error_ = std::string("cannot make a pty: ") + std::strerror(errno);
+        error_ = Format(TXT_PTY_CANNOT_MAKE, std::strerror(errno));
         return;
     }
     char name[128];
     if (ptsname_r(master_, name, sizeof name) != 0) {
-        error_ = std::string("cannot name the pty: ") + std::strerror(errno);
+        error_ = Format(TXT_PTY_CANNOT_NAME, std::strerror(errno));
         return;
     }
     slavePath_ = name;
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio;
     if (slave < 0 || tcgetattr(slave, &tio) != 0) {
-        error_ = std::string("cannot open the pty's slave: ") + std::strerror(errno);
+        error_ = Format(TXT_PTY_CANNOT_OPEN, std::strerror(errno));
     } else {
         cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
         if (tcsetattr(slave, TCSANOW, &tio) != 0)
-            error_ = std::string("cannot make the pty raw: ") + std::strerror(errno);
+            error_ = Format(TXT_PTY_CANNOT_RAW, std::strerror(errno));
     }
     if (slave >= 0)
         ::close(slave);

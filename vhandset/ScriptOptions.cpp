@@ -1,38 +1,13 @@
 #include "ScriptOptions.h"
 
+#include "Format.h"
+#include "HandsetTexts.h"
 #include "SampleKit.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-const char kScriptOptionsHelp[] =
-    "What the handset holds and answers:\n"
-    "  --key ok|alt|refuse      the reply to the key (default ok; alt makes the host ignore\n"
-    "                           version refusals)\n"
-    "  --held-ipl V, --held-os V, --held-cp V\n"
-    "                           the versions held: older ones are refused (twelve hex digits,\n"
-    "                           or up to six characters; default all zero)\n"
-    "  --ready msg|ack[:WORD]   readiness before a flash mode: MSG_READY (default), or\n"
-    "                           WORD_ACK followed by WORD (hex, default 1)\n"
-    "\n"
-    "Faults:\n"
-    "  --ack-on N[@H]           acknowledge only the Nth query of a handshake (of handshake H\n"
-    "                           only, counted from 1 as they end; default every handshake)\n"
-    "  --late-ack MS[@H][:busy] acknowledge handshake H (default 1; 0 every one) only after\n"
-    "                           MS milliseconds: silently, or with other words to each query\n"
-    "  --wrong-crc N            answer the Nth CRC query with a wrong CRC\n"
-    "  --firmware-error CODE    end the message stream with a firmware error CODE\n"
-    "  --stream ITEMS           the message stream, items separated by ';':\n"
-    "                             text:STRING  range:N  pos:N  file0  file1  flashsize\n"
-    "                             upload:SIZE[/CHUNKS]  store:SIZE  word:HEX  ack\n"
-    "                             error:CODE  pull\n"
-    "                           (a stream that does not end itself gets a final ack)\n"
-    "  --answer-wait MS         how long a file request waits for the host (default 1000)\n"
-    "  --pull-at EVENT:N        pull the cable at the Nth EVENT: key, ready, mode, version,\n"
-    "                           ack, block (half-way through its data), data, stream\n"
-    "  --pull-after-bytes N     pull the cable once the host has sent N bytes\n";
 
 namespace {
 
@@ -73,12 +48,6 @@ std::vector<uint8_t> Pattern(uint32_t size, uint8_t seed) {
     return bytes;
 }
 
-bool Fail(std::string* error, const std::string& text) {
-    if (error)
-        *error = text;
-    return false;
-}
-
 // "N" or "N@H".
 bool ParseCountAt(const std::string& text, uint32_t& n, uint32_t& at, bool& hasAt) {
     const size_t sep = text.find('@');
@@ -98,14 +67,9 @@ const struct {
     {"data", DeviceEvent::DataWord},  {"stream", DeviceEvent::Stream},
 };
 
-const char* const kOptions[] = {
-    "--key",         "--held-ipl", "--held-os",         "--held-cp",        "--ready",
-    "--ack-on",      "--late-ack", "--wrong-crc",       "--firmware-error", "--stream",
-    "--answer-wait", "--pull-at",  "--pull-after-bytes"};
-
 } // namespace
 
-bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::string* error) {
+Result ParseStream(const std::string& text, std::vector<StreamItem>& items) {
     items.clear();
     size_t start = 0;
     while (start <= text.size()) {
@@ -138,7 +102,7 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
             if (!ParseU32(arg.substr(0, slash), n) ||
                 (slash != std::string::npos && !ParseU32(arg.substr(slash + 1), chunks)) ||
                 chunks == 0)
-                return Fail(error, "bad stream item '" + item + "'");
+                return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
             items.push_back(StreamItem::UploadOf(Pattern(n, 7), chunks));
         } else if (kind == "store" && ParseU32(arg, n)) {
             items.push_back(StreamItem::StoreOf(Pattern(n, 3)));
@@ -151,106 +115,209 @@ bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::s
         } else if (kind == "pull" && arg.empty()) {
             items.push_back(StreamItem::Of(StreamItem::PullCable));
         } else {
-            return Fail(error, "bad stream item '" + item + "'");
+            return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
         }
     }
     if (items.empty())
-        return Fail(error, "an empty stream");
+        return Result::Failure(TXT_EMPTY_STREAM);
+    return {};
+}
+
+namespace {
+
+// Each option's setter: false for a bad value, with `why` when there is more to say than that.
+using Setter = bool (*)(const std::string& value, BootLoaderScript& s, std::string& why);
+
+bool SetKey(const std::string& value, BootLoaderScript& s, std::string&) {
+    if (value == "ok")
+        s.keyReply = KeyReply::Accept;
+    else if (value == "alt")
+        s.keyReply = KeyReply::AcceptAlt;
+    else if (value == "refuse")
+        s.keyReply = KeyReply::Refuse;
+    else
+        return false;
     return true;
 }
 
-bool IsScriptOption(const std::string& name) {
-    for (const char* option : kOptions)
-        if (name == option)
-            return true;
-    return false;
+template <FlashPartition P>
+bool SetHeld(const std::string& value, BootLoaderScript& s, std::string&) {
+    return ParseVersion(value, s.held[static_cast<int>(P)].data());
 }
 
-bool ApplyScriptOption(const std::string& name, const std::string& value, BootLoaderScript& s,
-                       std::string* error) {
-    const std::string bad = "bad value '" + value + "' for " + name;
-    uint32_t n = 0;
-    if (name == "--key") {
-        if (value == "ok")
-            s.keyReply = KeyReply::Accept;
-        else if (value == "alt")
-            s.keyReply = KeyReply::AcceptAlt;
-        else if (value == "refuse")
-            s.keyReply = KeyReply::Refuse;
-        else
-            return Fail(error, bad);
-    } else if (name == "--held-ipl" || name == "--held-os" || name == "--held-cp") {
-        const FlashPartition p = name == "--held-ipl"  ? FlashPartition::IPL
-                                 : name == "--held-os" ? FlashPartition::OS
-                                                       : FlashPartition::CP;
-        if (!ParseVersion(value, s.held[static_cast<int>(p)].data()))
-            return Fail(error, bad);
-    } else if (name == "--ready") {
-        if (value == "msg") {
-            s.readiness = Readiness::MsgReady;
-        } else if (value == "ack") {
-            s.readiness = Readiness::AckAndWord;
-        } else if (value.compare(0, 4, "ack:") == 0 && ParseU32(value.substr(4), n, 16)) {
-            s.readiness = Readiness::AckAndWord;
-            s.readinessWord = n;
-        } else {
-            return Fail(error, bad);
-        }
-    } else if (name == "--ack-on") {
-        uint32_t at = 0;
-        bool hasAt = false;
-        if (!ParseCountAt(value, n, at, hasAt) || n == 0)
-            return Fail(error, bad);
-        s.ackOnQuery = n;
-        s.ackOnQueryHandshake = hasAt ? at : 0;
-    } else if (name == "--late-ack") {
-        std::string text = value;
-        s.lateAckBusy = false;
-        if (text.size() > 5 && text.compare(text.size() - 5, 5, ":busy") == 0) {
-            s.lateAckBusy = true;
-            text.resize(text.size() - 5);
-        }
-        uint32_t at = 1;
-        bool hasAt = false;
-        if (!ParseCountAt(text, n, at, hasAt))
-            return Fail(error, bad);
-        s.lateAckMs = n;
-        s.lateAckHandshake = hasAt ? at : 1;
-    } else if (name == "--wrong-crc") {
-        if (!ParseU32(value, s.wrongCrcAt))
-            return Fail(error, bad);
-    } else if (name == "--firmware-error") {
-        if (!ParseCode(value, n))
-            return Fail(error, bad);
-        s.stream = {StreamItem::TextOf("Writing flash"),
-                    StreamItem::Of(StreamItem::ProgressRange, 100),
-                    StreamItem::Of(StreamItem::ProgressPos, 50),
-                    StreamItem::Of(StreamItem::FirmwareError, n)};
-    } else if (name == "--stream") {
-        std::string why;
-        if (!ParseStream(value, s.stream, &why))
-            return Fail(error, name + ": " + why);
-    } else if (name == "--answer-wait") {
-        if (!ParseU32(value, s.answerWaitMs))
-            return Fail(error, bad);
-    } else if (name == "--pull-at") {
-        const size_t colon = value.find(':');
-        bool known = false;
-        for (const auto& e : kEvents)
-            if (value.compare(0, colon, e.name) == 0 && std::strlen(e.name) == colon) {
-                s.pullAt.event = e.event;
-                known = true;
-            }
-        if (!known || colon == std::string::npos || !ParseU32(value.substr(colon + 1), n) || n == 0)
-            return Fail(error, bad);
-        s.pullAt.nth = n;
-    } else if (name == "--pull-after-bytes") {
-        uint64_t bytes = 0;
-        if (!ParseUnsigned(value, bytes) || bytes == 0)
-            return Fail(error, bad);
-        s.pullAfterHostBytes = bytes;
+bool SetReady(const std::string& value, BootLoaderScript& s, std::string&) {
+    uint32_t word = 0;
+    if (value == "msg") {
+        s.readiness = Readiness::MsgReady;
+    } else if (value == "ack") {
+        s.readiness = Readiness::AckAndWord;
+    } else if (value.compare(0, 4, "ack:") == 0 && ParseU32(value.substr(4), word, 16)) {
+        s.readiness = Readiness::AckAndWord;
+        s.readinessWord = word;
     } else {
-        return Fail(error, "unknown option " + name);
+        return false;
     }
     return true;
+}
+
+bool SetAckOn(const std::string& value, BootLoaderScript& s, std::string&) {
+    uint32_t n = 0, at = 0;
+    bool hasAt = false;
+    if (!ParseCountAt(value, n, at, hasAt) || n == 0)
+        return false;
+    s.ackOnQuery = n;
+    s.ackOnQueryHandshake = hasAt ? at : 0;
+    return true;
+}
+
+bool SetLateAck(const std::string& value, BootLoaderScript& s, std::string&) {
+    std::string text = value;
+    s.lateAckBusy = false;
+    if (text.size() > 5 && text.compare(text.size() - 5, 5, ":busy") == 0) {
+        s.lateAckBusy = true;
+        text.resize(text.size() - 5);
+    }
+    uint32_t n = 0, at = 1;
+    bool hasAt = false;
+    if (!ParseCountAt(text, n, at, hasAt))
+        return false;
+    s.lateAckMs = n;
+    s.lateAckHandshake = hasAt ? at : 1;
+    return true;
+}
+
+bool SetWrongCrc(const std::string& value, BootLoaderScript& s, std::string&) {
+    return ParseU32(value, s.wrongCrcAt);
+}
+
+bool SetFirmwareError(const std::string& value, BootLoaderScript& s, std::string&) {
+    uint32_t code = 0;
+    if (!ParseCode(value, code))
+        return false;
+    s.stream = {StreamItem::TextOf(TXT_WRITING_FLASH),
+                StreamItem::Of(StreamItem::ProgressRange, 100),
+                StreamItem::Of(StreamItem::ProgressPos, 50),
+                StreamItem::Of(StreamItem::FirmwareError, code)};
+    return true;
+}
+
+bool SetStream(const std::string& value, BootLoaderScript& s, std::string& why) {
+    const Result parsed = ParseStream(value, s.stream);
+    why = parsed.Message();
+    return parsed.Ok();
+}
+
+bool SetAnswerWait(const std::string& value, BootLoaderScript& s, std::string&) {
+    return ParseU32(value, s.answerWaitMs);
+}
+
+bool SetPullAt(const std::string& value, BootLoaderScript& s, std::string&) {
+    const size_t colon = value.find(':');
+    bool known = false;
+    for (const auto& e : kEvents)
+        if (value.compare(0, colon, e.name) == 0 && std::strlen(e.name) == colon) {
+            s.pullAt.event = e.event;
+            known = true;
+        }
+    uint32_t n = 0;
+    if (!known || colon == std::string::npos || !ParseU32(value.substr(colon + 1), n) || n == 0)
+        return false;
+    s.pullAt.nth = n;
+    return true;
+}
+
+bool SetPullAfterBytes(const std::string& value, BootLoaderScript& s, std::string&) {
+    uint64_t bytes = 0;
+    if (!ParseUnsigned(value, bytes) || bytes == 0)
+        return false;
+    s.pullAfterHostBytes = bytes;
+    return true;
+}
+
+// The options, in the order the help lists them. A row without help shares the next row's;
+// a row with a heading starts a group.
+const struct ScriptOption {
+    const char* heading;
+    const char* name;
+    const char* argument;
+    Setter set;
+    const char* help;
+} kOptions[] = {
+    {"What the handset holds and answers", "--key", "ok|alt|refuse", SetKey,
+     "the reply to the key (default ok; alt makes the host ignore\n"
+     "version refusals)"},
+    {nullptr, "--held-ipl", "V", SetHeld<FlashPartition::IPL>, nullptr},
+    {nullptr, "--held-os", "V", SetHeld<FlashPartition::OS>, nullptr},
+    {nullptr, "--held-cp", "V", SetHeld<FlashPartition::CP>,
+     "the versions held: older ones are refused (twelve hex digits,\n"
+     "or up to six characters; default all zero)"},
+    {nullptr, "--ready", "msg|ack[:WORD]", SetReady,
+     "readiness before a flash mode: MSG_READY (default), or\n"
+     "WORD_ACK followed by WORD (hex, default 1)"},
+    {"Faults", "--ack-on", "N[@H]", SetAckOn,
+     "acknowledge only the Nth query of a handshake (of handshake H\n"
+     "only, counted from 1 as they end; default every handshake)"},
+    {nullptr, "--late-ack", "MS[@H][:busy]", SetLateAck,
+     "acknowledge handshake H (default 1; 0 every one) only after\n"
+     "MS milliseconds: silently, or with other words to each query"},
+    {nullptr, "--wrong-crc", "N", SetWrongCrc, "answer the Nth CRC query with a wrong CRC"},
+    {nullptr, "--firmware-error", "CODE", SetFirmwareError,
+     "end the message stream with a firmware error CODE"},
+    {nullptr, "--stream", "ITEMS", SetStream,
+     "the message stream, items separated by ';':\n"
+     "  text:STRING  range:N  pos:N  file0  file1  flashsize\n"
+     "  upload:SIZE[/CHUNKS]  store:SIZE  word:HEX  ack\n"
+     "  error:CODE  pull\n"
+     "(a stream that does not end itself gets a final ack)"},
+    {nullptr, "--answer-wait", "MS", SetAnswerWait,
+     "how long a file request waits for the host (default 1000)"},
+    {nullptr, "--pull-at", "EVENT:N", SetPullAt,
+     "pull the cable at the Nth EVENT: key, ready, mode, version,\n"
+     "ack, block (half-way through its data), data, stream"},
+    {nullptr, "--pull-after-bytes", "N", SetPullAfterBytes,
+     "pull the cable once the host has sent N bytes"},
+};
+
+const ScriptOption* Find(const std::string& name) {
+    for (const ScriptOption& option : kOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+} // namespace
+
+bool IsScriptOption(const std::string& name) {
+    return Find(name) != nullptr;
+}
+
+Result ApplyScriptOption(const std::string& name, const std::string& value, BootLoaderScript& s) {
+    const ScriptOption* option = Find(name);
+    if (!option)
+        return Result::Failure(Format(TXT_UNKNOWN_OPTION, name.c_str()));
+    std::string why;
+    if (!option->set(value, s, why))
+        return Result::Failure(why.empty() ? Format(TXT_BAD_VALUE, value.c_str(), name.c_str())
+                                           : Format(TXT_OPTION_WHY, name.c_str(), why.c_str()));
+    return {};
+}
+
+std::string ScriptOptionsHelp() {
+    const size_t column = 27; // where the help begins, after the option and its argument
+    std::string text, label;
+    for (const ScriptOption& option : kOptions) {
+        if (option.heading)
+            text += std::string(text.empty() ? "" : "\n") + option.heading + ":\n";
+        label += (label.empty() ? "  " : ", ") + std::string(option.name) + " " + option.argument;
+        if (!option.help)
+            continue;
+        text += label;
+        text += label.size() < column ? std::string(column - label.size(), ' ')
+                                      : "\n" + std::string(column, ' ');
+        for (const char* c = option.help; *c; ++c)
+            text += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
+        text += "\n";
+        label.clear();
+    }
+    return text;
 }

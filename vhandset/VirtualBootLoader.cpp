@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Format.h"
+#include "HandsetTexts.h"
 #include "LinkWords.h"
 
 namespace {
@@ -209,7 +211,7 @@ void VirtualBootLoader::Dispatch(uint32_t word) {
         break;
     case CMD_KEY_DATA:
     case CMD_VERSION_DATA:
-        Problem("data word " + Hex(word) + " without its length word first");
+        Problem(Format(TXT_DATA_WITHOUT_LENGTH, Hex(word).c_str()));
         break;
     default:
         OnDataWord(word);
@@ -258,7 +260,7 @@ void VirtualBootLoader::OnKey() {
     const uint32_t length = ReadWord();
     const uint32_t next = ReadWord();
     if (next != CMD_KEY_DATA) {
-        Problem("key length not followed by CMD_KEY_DATA but " + Hex(next));
+        Problem(Format(TXT_KEY_NOT_FOLLOWED, Hex(next).c_str()));
         Dispatch(next);
         return;
     }
@@ -289,7 +291,7 @@ void VirtualBootLoader::OnVersion() {
     const uint32_t length = ReadWord();
     const uint32_t next = ReadWord();
     if (next != CMD_VERSION_DATA) {
-        Problem("version length not followed by CMD_VERSION_DATA but " + Hex(next));
+        Problem(Format(TXT_VERSION_NOT_FOLLOWED, Hex(next).c_str()));
         Dispatch(next);
         return;
     }
@@ -313,7 +315,7 @@ void VirtualBootLoader::OnVersion() {
     }
     ++versionsInSession_;
     if (partition < 0) {
-        Problem("a version outside a known flash mode");
+        Problem(TXT_VERSION_OUTSIDE_MODE);
         WriteWord(REPLY_REFUSED);
         return;
     }
@@ -333,7 +335,7 @@ void VirtualBootLoader::OnFlashMode() {
     flashModes_.push_back(mode);
     if (!IsIplMode(mode) && mode != FLASH_MODE_OS && mode != FLASH_MODE_CP &&
         mode != FLASH_MODE_OSCP)
-        Problem("unknown flash mode " + Hex(mode));
+        Problem(Format(TXT_UNKNOWN_FLASH_MODE, Hex(mode).c_str()));
     sessionOpen_ = true;
     sessionMode_ = mode;
     versionsInSession_ = 0;
@@ -347,8 +349,8 @@ void VirtualBootLoader::OnTotalLength() {
     const uint32_t total = ReadWord();
     // A host may start a load again after one that failed; the unfinished one is dropped.
     if (load_ && load_->received < load_->total)
-        Problem("a load was left with " + std::to_string(load_->received) + " of " +
-                std::to_string(load_->total) + " bytes");
+        Problem(
+            Format(TXT_LOAD_LEFT, static_cast<unsigned long long>(load_->received), load_->total));
     load_.reset(new Load);
     load_->total = total;
     // RAM only grows, so a second update of the same size touches no fresh memory.
@@ -365,10 +367,10 @@ void VirtualBootLoader::OnBlockData() {
         Pull();
     }
     if (!addressPending_)
-        Problem("block data without an address");
+        Problem(TXT_BLOCK_WITHOUT_ADDRESS);
     addressPending_ = false;
     if (!load_) {
-        Problem("block data outside a load");
+        Problem(TXT_BLOCK_OUTSIDE_LOAD);
         Discard(size);
         return;
     }
@@ -379,7 +381,7 @@ void VirtualBootLoader::OnBlockData() {
     }
     const uint64_t offset = static_cast<uint64_t>(address_) - load_->base;
     if (address_ < load_->base || offset + size > std::min<uint64_t>(load_->total, ram_.size())) {
-        Problem("block at " + Hex(address_) + " outside its load");
+        Problem(Format(TXT_BLOCK_AT_OUTSIDE, Hex(address_).c_str()));
         pendingError_ = kErrorBlockOutside;
         Discard(size);
         return;
@@ -444,7 +446,7 @@ void VirtualBootLoader::OnDataWord(uint32_t word) {
     } else if (word == DATA_WORD_CLOSE) {
         CloseSession();
     } else {
-        Problem("unknown word " + Hex(word));
+        Problem(Format(TXT_UNKNOWN_WORD, Hex(word).c_str()));
     }
 }
 
@@ -452,7 +454,7 @@ void VirtualBootLoader::OnDataWord(uint32_t word) {
 
 void VirtualBootLoader::CloseSession() {
     if (load_) {
-        Problem("the closing word came before a load was complete");
+        Problem(TXT_CLOSING_TOO_EARLY);
         pendingError_ = kErrorLoadIncomplete;
         load_.reset();
     }
@@ -487,8 +489,8 @@ void VirtualBootLoader::CloseSession() {
             const uint64_t osBytes = uint64_t(packedSizes_ >> 16) * 1048576u;
             const uint64_t cpBytes = uint64_t(packedSizes_ & 0xFFFF) * 1048576u;
             if (!hasPackedSizes_ || all->size() != osBytes + cpBytes) {
-                Problem("OS and CP data of " + std::to_string(all->size()) +
-                        " bytes against packed sizes " + Hex(packedSizes_));
+                Problem(Format(TXT_PACKED_SIZES, static_cast<unsigned long long>(all->size()),
+                               Hex(packedSizes_).c_str()));
                 pendingError_ = kErrorSizesMismatch;
             }
             const size_t split = static_cast<size_t>(std::min<uint64_t>(osBytes, all->size()));
@@ -507,7 +509,7 @@ void VirtualBootLoader::CloseSession() {
 
 std::vector<StreamItem> VirtualBootLoader::DefaultStream() {
     std::vector<StreamItem> items;
-    items.push_back(StreamItem::TextOf("Writing flash"));
+    items.push_back(StreamItem::TextOf(TXT_WRITING_FLASH));
     items.push_back(StreamItem::Of(StreamItem::ProgressRange, 100));
     for (uint32_t pos = 25; pos <= 100; pos += 25)
         items.push_back(StreamItem::Of(StreamItem::ProgressPos, pos));
@@ -620,7 +622,7 @@ void VirtualBootLoader::AwaitAnswer(uint32_t request) {
     }
     const uint32_t first = ReadWord();
     if (first != MSG_LENGTH) {
-        Problem("answer to a request began with " + Hex(first));
+        Problem(Format(TXT_ANSWER_BEGAN, Hex(first).c_str()));
         answers_.push_back(answer);
         return;
     }

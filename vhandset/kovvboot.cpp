@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "HandsetTexts.h"
 #include "PtyLine.h"
 #include "ScriptOptions.h"
 #include "VirtualBootLoader.h"
@@ -27,29 +28,6 @@ enum Exit {
 // After the last word of an update, how long to wait for the host to close the device before
 // closing the pty anyway; closing earlier could throw away the word before the host reads it.
 constexpr int kCloseWaitMs = 10000;
-
-const char kUsage[] =
-    "usage: kovvboot [options]\n"
-    "\n"
-    "A handset's boot loader in software, on a pty. The first line of standard output is the\n"
-    "pty's path: open it as the handset's USB serial device (kovflash --device PATH), or under\n"
-    "Wine link it as $WINEPREFIX/dosdevices/wceusbsh001 for \\\\.\\WCEUSBSH001.\n"
-    "\n"
-    "  --once                   end after one update: after the message stream's last word\n"
-    "                           (once the host has closed the device, 10 s at most), or when\n"
-    "                           the host hangs up or the cable is pulled\n"
-    "  --save DIR               write what was flashed to DIR (made if missing): ipl.bin,\n"
-    "                           os.bin, cp.bin, one file per flashed partition, after each\n"
-    "                           connection\n"
-    "  --verbose                say on standard error what each connection brought\n"
-    "  --help                   this text\n"
-    "\n"
-    "%s"
-    "\n"
-    "Pulling the cable closes the pty, so kovvboot ends there.\n"
-    "Exit status with --once: 0 the update ended with WORD_ACK; 3 it ended with a firmware\n"
-    "error; 4 the host hung up or the cable was pulled before the end; 1 no pty or --save\n"
-    "failed; 2 bad usage.\n";
 
 struct Options {
     BootLoaderScript script;
@@ -70,13 +48,13 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
         } else if (a == "--save" && i + 1 < argc) {
             o.saveDir = argv[++i];
         } else if (IsScriptOption(a) && i + 1 < argc) {
-            std::string error;
-            if (!ApplyScriptOption(a, argv[++i], o.script, &error)) {
-                std::fprintf(stderr, "kovvboot: %s\n", error.c_str());
+            const Result applied = ApplyScriptOption(a, argv[++i], o.script);
+            if (!applied) {
+                std::fprintf(stderr, TXT_VBOOT_ERROR, applied.Message().c_str());
                 return false;
             }
         } else {
-            std::fprintf(stderr, "kovvboot: unknown or incomplete option %s\n", a.c_str());
+            std::fprintf(stderr, TXT_VBOOT_BAD_OPTION, a.c_str());
             return false;
         }
     }
@@ -97,8 +75,7 @@ bool SaveFlashed(const VirtualBootLoader& device, const std::string& dir) {
         if (f)
             ok = std::fclose(f) == 0 && ok;
         if (!ok) {
-            std::fprintf(stderr, "kovvboot: cannot write %s: %s\n", path.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, TXT_VBOOT_CANNOT_WRITE, path.c_str(), std::strerror(errno));
             return false;
         }
     }
@@ -107,23 +84,23 @@ bool SaveFlashed(const VirtualBootLoader& device, const std::string& dir) {
 
 void Report(const VirtualBootLoader& device, VirtualBootLoader::End end) {
     static const char* const names[kFlashPartitions] = {"IPL", "OS", "CP"};
-    const char* how = end == VirtualBootLoader::End::CablePulled   ? "the cable was pulled"
-                      : end == VirtualBootLoader::End::UpdateEnded ? "the update ended"
-                                                                   : "the host hung up";
-    std::fprintf(stderr, "kovvboot: connection over (%s); %llu bytes from the host\n", how,
+    const char* how = end == VirtualBootLoader::End::CablePulled   ? TXT_VBOOT_CABLE_PULLED
+                      : end == VirtualBootLoader::End::UpdateEnded ? TXT_VBOOT_UPDATE_ENDED
+                                                                   : TXT_VBOOT_HUNG_UP;
+    std::fprintf(stderr, TXT_VBOOT_CONNECTION_OVER, how,
                  static_cast<unsigned long long>(device.BytesFromHost()));
     for (uint32_t mode : device.FlashModes())
-        std::fprintf(stderr, "kovvboot:   flash mode 0x%08X\n", mode);
+        std::fprintf(stderr, TXT_VBOOT_FLASH_MODE, mode);
     for (int p = 0; p < kFlashPartitions; ++p)
         if (device.HasFlashed(static_cast<FlashPartition>(p)))
-            std::fprintf(stderr, "kovvboot:   flashed %s: %zu bytes\n", names[p],
+            std::fprintf(stderr, TXT_VBOOT_FLASHED, names[p],
                          device.Flashed(static_cast<FlashPartition>(p)).size());
     if (device.UpdatesEnded())
-        std::fprintf(stderr, "kovvboot:   last stream ended with %s %d\n",
-                     device.LastUpdateFailed() ? "firmware error" : "WORD_ACK",
+        std::fprintf(stderr, TXT_VBOOT_STREAM_ENDED,
+                     device.LastUpdateFailed() ? TXT_VBOOT_FIRMWARE_ERROR : "WORD_ACK",
                      static_cast<int>(device.LastErrorCode()));
     for (const std::string& problem : device.Problems())
-        std::fprintf(stderr, "kovvboot:   problem: %s\n", problem.c_str());
+        std::fprintf(stderr, TXT_VBOOT_PROBLEM, problem.c_str());
 }
 
 pid_t g_child = 0;
@@ -162,17 +139,16 @@ int main(int argc, char** argv) {
     Options o;
     bool help = false;
     if (!ParseArgs(argc, argv, o, help)) {
-        std::fprintf(stderr, kUsage, kScriptOptionsHelp);
+        std::fprintf(stderr, TXT_VBOOT_USAGE, ScriptOptionsHelp().c_str());
         return EXIT_USAGE;
     }
     if (help) {
-        std::printf(kUsage, kScriptOptionsHelp);
+        std::printf(TXT_VBOOT_USAGE, ScriptOptionsHelp().c_str());
         return 0;
     }
 
     if (!o.saveDir.empty() && ::mkdir(o.saveDir.c_str(), 0755) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "kovvboot: cannot make %s: %s\n", o.saveDir.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, TXT_VBOOT_CANNOT_MAKE, o.saveDir.c_str(), std::strerror(errno));
         return EXIT_SETUP;
     }
 
@@ -187,7 +163,7 @@ int main(int argc, char** argv) {
     PtyLine line;
     std::string why;
     if (!line.Ok(&why)) {
-        std::fprintf(stderr, "kovvboot: %s\n", why.c_str());
+        std::fprintf(stderr, TXT_VBOOT_ERROR, why.c_str());
         return EXIT_SETUP;
     }
     line.TakeAsControllingTerminal();

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "ToolTexts.h"
+
 namespace {
 
 CVug_CommsDLL* g_link = nullptr;
@@ -16,8 +18,7 @@ void OnInterrupt(int) {
         g_link->m_Abort = 1;
         g_link->m_Cancel = 1;
     }
-    static const char note[] = "\nStopping at the next block boundary (Ctrl-C again to force)...\n";
-    ssize_t ignored = write(STDERR_FILENO, note, sizeof note - 1);
+    ssize_t ignored = write(STDERR_FILENO, TXT_STOPPING, sizeof TXT_STOPPING - 1);
     (void)ignored;
 }
 

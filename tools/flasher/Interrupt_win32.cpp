@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <windows.h>
 
+#include "ToolTexts.h"
+
 namespace {
 
 CVug_CommsDLL* g_link = nullptr;
@@ -18,7 +20,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         g_link->m_Abort = 1;
         g_link->m_Cancel = 1;
     }
-    std::fputs("\nStopping at the next block boundary (Ctrl-C again to force)...\n", stderr);
+    std::fputs(TXT_STOPPING, stderr);
     return TRUE;
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "Format.h"
 #include "LinkWords.h"
+#include "ToolTexts.h"
 #include "Utf8.h"
 
 namespace {
@@ -88,7 +90,7 @@ void TerminalPage::ShowMessageBox(const std::wstring& text) {
     if (mode_ == OutputMode::Json)
         Event("message", "\"caption\":\"Error\",\"text\":" + JsonString(Utf8(text)));
     else
-        Say("message", "Error: " + Utf8(text), true);
+        Say("message", Format(TXT_CAPTIONED, TXT_ERROR_CAPTION, Utf8(text).c_str()), true);
 }
 
 void TerminalPage::ShowMessage(const char* text, const char* caption) {
@@ -96,7 +98,7 @@ void TerminalPage::ShowMessage(const char* text, const char* caption) {
         Event("message", "\"caption\":" + JsonString(caption ? caption : "") +
                              ",\"text\":" + JsonString(text));
     else
-        Say("message", std::string(caption ? caption : "Error") + ": " + text, true);
+        Say("message", Format(TXT_CAPTIONED, caption ? caption : TXT_ERROR_CAPTION, text), true);
 }
 
 void TerminalPage::SetProgressPos(uint32_t pos) {
@@ -166,12 +168,11 @@ void TerminalPage::DrawBar(bool final) {
             std::min<double>(partitionBytes_, static_cast<double>(pos_) * LINK_BLOCK_SIZE);
         const double rate = seconds > 0 ? done / seconds : 0;
         const double left = rate > 0 ? (partitionBytes_ - done) / rate : 0;
-        std::snprintf(text, sizeof text, "%-3s [%s] %3d%%  %6.1f / %.1f MiB  %5.1f MiB/s  %s left",
-                      partition_.c_str(), bar.c_str(), static_cast<int>(share * 100),
-                      done / MIB_BYTES, partitionBytes_ / MIB_BYTES, rate / MIB_BYTES,
-                      Duration(left).c_str());
+        std::snprintf(text, sizeof text, TXT_BAR_TRANSFER, partition_.c_str(), bar.c_str(),
+                      static_cast<int>(share * 100), done / MIB_BYTES, partitionBytes_ / MIB_BYTES,
+                      rate / MIB_BYTES, Duration(left).c_str());
     } else {
-        std::snprintf(text, sizeof text, "handset writing flash [%s] %3d%%", bar.c_str(),
+        std::snprintf(text, sizeof text, TXT_BAR_FLASHING, bar.c_str(),
                       static_cast<int>(share * 100));
     }
     if (liveBar_) {

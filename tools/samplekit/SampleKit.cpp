@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Format.h"
 #include "ImageType.h"
+#include "ToolTexts.h"
 #include "UpdateImage.h"
 
 namespace {
@@ -74,19 +76,16 @@ std::vector<uint8_t> BuildSampleImage(const SampleImageSpec& spec) {
     return image;
 }
 
-bool WriteSampleImage(const std::string& path, const SampleImageSpec& spec, std::string* error) {
+Result WriteSampleImage(const std::string& path, const SampleImageSpec& spec) {
     std::vector<uint8_t> image = BuildSampleImage(spec);
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        if (error)
-            *error = "cannot create " + path;
-        return false;
-    }
+    if (!f)
+        return Result::Failure(Format(TXT_CANNOT_CREATE, path.c_str()));
     bool ok = image.empty() || std::fwrite(image.data(), 1, image.size(), f) == image.size();
     ok = std::fclose(f) == 0 && ok;
-    if (!ok && error)
-        *error = "cannot write " + path;
-    return ok;
+    if (!ok)
+        return Result::Failure(Format(TXT_CANNOT_WRITE, path.c_str()));
+    return {};
 }
 
 bool ParseVersion(const std::string& text, uint8_t out[6]) {

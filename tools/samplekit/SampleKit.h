@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Result.h"
+
 // Update image files made to order: any update mode, sizes (truthful or lying), versions,
 // version text and signature, with a payload that a seed fixes, so that what a handset
 // received can be compared with what was written.
@@ -35,8 +37,8 @@ uint64_t SamplePayloadBytes(const SampleImageSpec& spec);
 
 std::vector<uint8_t> BuildSampleImage(const SampleImageSpec& spec);
 
-// False with a reason in `error` when the file cannot be written.
-bool WriteSampleImage(const std::string& path, const SampleImageSpec& spec, std::string* error);
+// A failure saying why when the file cannot be written.
+Result WriteSampleImage(const std::string& path, const SampleImageSpec& spec);
 
 // Parses a six-byte version: twelve hex digits ("010203040506"), or up to six characters of
 // text padded with zero bytes.

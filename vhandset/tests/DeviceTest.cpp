@@ -54,11 +54,10 @@ TEST_F(Device, AFullMessageStreamIsServedToTheEnd) {
     TempDir dir;
     dir.Write("file0.bin", {1, 2, 3});
     BootLoaderScript script;
-    std::string error;
-    ASSERT_TRUE(ParseStream("text:Erasing;range:8;pos:3;file0;file1;flashsize;"
-                            "upload:5000/3;store:64;pos:8;ack",
-                            script.stream, &error))
-        << error;
+    const Result parsed = ParseStream("text:Erasing;range:8;pos:3;file0;file1;flashsize;"
+                                      "upload:5000/3;store:64;pos:8;ack",
+                                      script.stream);
+    ASSERT_TRUE(parsed.Ok()) << parsed.Message();
     script.answerWaitMs = 200;
     link.SetHostFile(HOST_FILE_0, dir.File("file0.bin").c_str());
     link.SetHostFile(HOST_FLASH_FILE, dir.File("file0.bin").c_str());
@@ -85,22 +84,21 @@ TEST_F(Device, AFullMessageStreamIsServedToTheEnd) {
 
 TEST(ScriptOptions, ReadTheFaultsAsKovvbootTakesThem) {
     BootLoaderScript s;
-    std::string error;
-    EXPECT_TRUE(ApplyScriptOption("--ack-on", "3@2", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--ack-on", "3@2", s).Ok());
     EXPECT_EQ(s.ackOnQuery, 3u);
     EXPECT_EQ(s.ackOnQueryHandshake, 2u);
-    EXPECT_TRUE(ApplyScriptOption("--late-ack", "3500@0:busy", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--late-ack", "3500@0:busy", s).Ok());
     EXPECT_EQ(s.lateAckMs, 3500u);
     EXPECT_EQ(s.lateAckHandshake, 0u);
     EXPECT_TRUE(s.lateAckBusy);
-    EXPECT_TRUE(ApplyScriptOption("--pull-at", "block:100", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--pull-at", "block:100", s).Ok());
     EXPECT_EQ(s.pullAt.event, DeviceEvent::Block);
     EXPECT_EQ(s.pullAt.nth, 100u);
-    EXPECT_TRUE(ApplyScriptOption("--firmware-error", "-5", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--firmware-error", "-5", s).Ok());
     EXPECT_EQ(s.stream.back().value, 0xFFFFFFFBu);
-    EXPECT_TRUE(ApplyScriptOption("--held-os", "020000000000", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--held-os", "020000000000", s).Ok());
     EXPECT_EQ(s.held[1][0], 2);
-    EXPECT_TRUE(ApplyScriptOption("--ready", "ack:FF555580", s, &error));
+    EXPECT_TRUE(ApplyScriptOption("--ready", "ack:FF555580", s).Ok());
     EXPECT_EQ(s.readinessWord, WORD_ACK);
 
     for (auto bad : {std::pair<const char*, const char*>{"--pull-at", "block"},
@@ -108,9 +106,12 @@ TEST(ScriptOptions, ReadTheFaultsAsKovvbootTakesThem) {
                      {"--ack-on", "0"},
                      {"--key", "maybe"},
                      {"--stream", "text:a;bogus"},
-                     {"--held-cp", "1234567"}})
-        EXPECT_FALSE(ApplyScriptOption(bad.first, bad.second, s, &error))
-            << bad.first << " " << bad.second;
+                     {"--held-cp", "1234567"}}) {
+        const Result applied = ApplyScriptOption(bad.first, bad.second, s);
+        EXPECT_FALSE(applied.Ok()) << bad.first << " " << bad.second;
+        EXPECT_NE(applied.Message().find(bad.first), std::string::npos)
+            << "the reason names the option: " << applied.Message();
+    }
 }
 
 } // namespace

@@ -60,29 +60,31 @@ Partition IplPartition(uint32_t fileSize) {
     return {"IPL", IMAGE_HEADER_SIZE, fileSize - IMAGE_HEADER_SIZE};
 }
 
-std::string CheckUpdateImage(const uint8_t* data, uint32_t size) {
+Result CheckUpdateImage(const uint8_t* data, uint32_t size) {
     if (!data || size < IMAGE_HEADER_SIZE)
-        return "The update image is damaged: it is " + std::to_string(size) +
-               " bytes long, shorter than its 1024-byte header.";
+        return Result::Failure("The update image is damaged: it is " + std::to_string(size) +
+                               " bytes long, shorter than its 1024-byte header.");
     ImageHeader header = ReadImageHeader(data, size);
     std::vector<Partition> parts = UpdatePartitions(header, size);
     if (parts.empty())
-        return "The update image has the unknown update mode " + Hex2(header.updateMode) +
-               ": it names none of OS (0xCE), CP (0xC0) and OS with CP (0xE0).";
+        return Result::Failure("The update image has the unknown update mode " +
+                               Hex2(header.updateMode) +
+                               ": it names none of OS (0xCE), CP (0xC0) and OS with CP (0xE0).");
     for (const Partition& p : parts) {
         uint64_t end = static_cast<uint64_t>(p.offset) + p.length;
         if (end > size)
-            return std::string("The update image is damaged: its ") + p.name + " partition (" +
-                   std::to_string(p.length) + " bytes from offset " + std::to_string(p.offset) +
-                   ") ends past the end of the " + std::to_string(size) + "-byte file.";
+            return Result::Failure(
+                std::string("The update image is damaged: its ") + p.name + " partition (" +
+                std::to_string(p.length) + " bytes from offset " + std::to_string(p.offset) +
+                ") ends past the end of the " + std::to_string(size) + "-byte file.");
     }
     return {};
 }
 
-std::string CheckIplImage(const uint8_t* data, uint32_t size) {
+Result CheckIplImage(const uint8_t* data, uint32_t size) {
     if (!data || size < IMAGE_HEADER_SIZE)
-        return "The IPL image is damaged: it is " + std::to_string(size) +
-               " bytes long, shorter than its 1024-byte header.";
+        return Result::Failure("The IPL image is damaged: it is " + std::to_string(size) +
+                               " bytes long, shorter than its 1024-byte header.");
     return {};
 }
 

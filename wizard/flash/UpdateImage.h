@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Result.h"
+
 // An update image file (".DIP"): a 1024-byte header, then the payload that the link carries
 // to the handset unchanged.
 
@@ -62,10 +64,10 @@ struct Partition {
 std::vector<Partition> UpdatePartitions(const ImageHeader& header, uint32_t fileSize);
 Partition IplPartition(uint32_t fileSize);
 
-// Empty when the image can be flashed without reading past its buffer; otherwise a sentence
-// for the user saying what is wrong with it.
-std::string CheckUpdateImage(const uint8_t* data, uint32_t size);
-std::string CheckIplImage(const uint8_t* data, uint32_t size);
+// Ok when the image can be flashed without reading past its buffer; otherwise a failure whose
+// message tells the user what is wrong with it.
+Result CheckUpdateImage(const uint8_t* data, uint32_t size);
+Result CheckIplImage(const uint8_t* data, uint32_t size);
 
 // An update page's holder of one image file.
 struct ImageRecord {

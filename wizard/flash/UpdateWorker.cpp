@@ -61,12 +61,12 @@ bool KitHoldsTogether(UpdateRun& run) {
             return Record(run, UpdateFailure::UnknownMode);
         }
     }
-    std::string problem = CheckUpdateImage(update.data.get(), update.size);
-    if (problem.empty() && run.ipl.HasData())
-        problem = CheckIplImage(run.ipl.data.get(), run.ipl.size);
-    if (problem.empty())
+    Result check = CheckUpdateImage(update.data.get(), update.size);
+    if (check && run.ipl.HasData())
+        check = CheckIplImage(run.ipl.data.get(), run.ipl.size);
+    if (check)
         return true;
-    run.page.ShowMessageBox(Widen(problem));
+    run.page.ShowMessageBox(Widen(check.Message()));
     return Record(run, UpdateFailure::DamagedImage);
 }
 

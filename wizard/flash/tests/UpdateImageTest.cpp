@@ -89,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ImageChecks, TruthfulImagesPass) {
     for (uint8_t mode : {UPDATE_MODE_OS, UPDATE_MODE_CP, UPDATE_MODE_OSCP}) {
         std::vector<uint8_t> image = BuildSampleImage(SampleSpec(mode, 1, 1));
-        EXPECT_EQ(CheckUpdateImage(image.data(), static_cast<uint32_t>(image.size())), "")
-            << int(mode);
+        const Result check = CheckUpdateImage(image.data(), static_cast<uint32_t>(image.size()));
+        EXPECT_TRUE(check.Ok()) << int(mode) << ": " << check.Message();
     }
 }
 
@@ -116,14 +116,17 @@ TEST(ImageChecks, ImagesThatLieAboutTheirSizesAreRefused) {
     };
     for (const Lie& lie : lies) {
         std::vector<uint8_t> image = BuildSampleImage(lie.spec);
-        std::string problem = CheckUpdateImage(image.data(), static_cast<uint32_t>(image.size()));
-        EXPECT_NE(problem.find(lie.mentions), std::string::npos) << lie.what << ": " << problem;
+        const Result check = CheckUpdateImage(image.data(), static_cast<uint32_t>(image.size()));
+        EXPECT_FALSE(check.Ok()) << lie.what;
+        EXPECT_NE(check.Message().find(lie.mentions), std::string::npos)
+            << lie.what << ": " << check.Message();
     }
-    EXPECT_NE(CheckUpdateImage(nullptr, 0), "");
+    EXPECT_FALSE(CheckUpdateImage(nullptr, 0).Ok());
     std::vector<uint8_t> shortIpl(1023);
-    EXPECT_NE(CheckIplImage(shortIpl.data(), 1023), "");
+    EXPECT_FALSE(CheckIplImage(shortIpl.data(), 1023).Ok());
     std::vector<uint8_t> emptyIpl(1024);
-    EXPECT_EQ(CheckIplImage(emptyIpl.data(), 1024), "") << "an IPL with an empty payload is whole";
+    EXPECT_TRUE(CheckIplImage(emptyIpl.data(), 1024).Ok())
+        << "an IPL with an empty payload is whole";
 }
 
 TEST(ImageType, EverySignatureGivesItsTypeAndNothingElseMatches) {

@@ -1,0 +1,113 @@
+#pragma once
+
+// What kovflash and kovkit tell the user. Texts with a % are printf formats.
+
+// kovflash
+
+constexpr char TXT_FLASH_USAGE[] =
+    "usage: kovflash [options] [KIT_DIR]\n"
+    "\n"
+    "Updates a handset waiting in its boot loader with the kit in KIT_DIR (default: the\n"
+    "current directory): WMUPDAT.DIP, and WMIPL.DIP when present.\n"
+    "\n"
+    "  -d, --device PATH   the handset's USB serial device (a tty such as /dev/ttyACM0, or\n"
+    "                      the pty of the virtual boot loader); on Windows the handset is\n"
+    "                      always \\\\.\\WCEUSBSH001 and this option is not taken\n"
+    "  -c, --check         check the kit and say what would be flashed; no device is used\n"
+    "  -w, --wait SECONDS  how long to wait for the device to appear (default 60)\n"
+    "  -q, --quiet         print only errors and the result\n"
+    "      --json          one JSON event per line on standard output\n"
+    "  -h, --help          this text\n"
+    "\n"
+    "Exit status: 0 update finished; 1 a flash mode or a partition did not get across;\n"
+    "2 bad usage; 3 the kit cannot be flashed (nothing sent); 4 the device never appeared;\n"
+    "5 the handset refused the key or a version; 6 the handset failed while writing its\n"
+    "flash; 130 stopped by Ctrl-C.\n";
+constexpr char TXT_FLASH_NO_DEVICE_ON_WINDOWS[] =
+    "kovflash: on Windows the handset is always \\\\.\\WCEUSBSH001\n";
+constexpr char TXT_FLASH_UNKNOWN_OPTION[] = "kovflash: unknown option %s\n";
+constexpr char TXT_FLASH_NAME_DEVICE[] = "kovflash: name the handset's device with --device PATH\n";
+
+constexpr char TXT_KIT_IN[] = "Kit in %s:";
+constexpr char TXT_KIT_LINE[] = "  %s";
+constexpr char TXT_KIT_PROBLEM[] = "Error: %s";
+constexpr char TXT_KIT_CANNOT_FLASH[] = "The kit cannot be flashed; nothing was sent to a handset.";
+constexpr char TXT_KIT_CAN_FLASH[] = "The kit can be flashed.";
+
+constexpr char TXT_WAITING[] = "Waiting for the handset on %s (up to %d s)...";
+constexpr char TXT_STOPPED_WAITING[] = "Stopped while waiting for the handset; nothing was sent.";
+constexpr char TXT_NEVER_APPEARED[] =
+    "The handset did not appear on %s within %d s. Check that it is in its boot loader and that "
+    "the cable is in.";
+constexpr char TXT_FOUND[] = "Handset found on %s.";
+constexpr char TXT_ELAPSED[] = "Elapsed: %.1f s";
+constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
+constexpr char TXT_STOPPING[] =
+    "\nStopping at the next block boundary (Ctrl-C again to force)...\n";
+
+// The handset's state after the update, by how it ended.
+constexpr char TXT_STATE_UPDATED[] = "The handset has its new firmware.";
+constexpr char TXT_STATE_NOTHING_SENT[] =
+    "Nothing was sent: the handset is as it was, waiting in its boot loader.";
+constexpr char TXT_STATE_REFUSED[] =
+    "The handset refused the kit and kept its firmware; it waits in its boot loader.";
+constexpr char TXT_STATE_KEPT[] = "The handset kept its firmware and waits in its boot loader.";
+constexpr char TXT_STATE_NOT_WHOLE[] =
+    "The handset did not receive the whole image and was not told to write it; it waits in its "
+    "boot loader. Run the update again.";
+constexpr char TXT_STATE_STOPPED_FLASHING[] =
+    "The handset stopped while writing its flash: it may not start normally. Leave it in its "
+    "boot loader and run the update again.";
+
+// The terminal page.
+constexpr char TXT_ERROR_CAPTION[] = "Error";
+constexpr char TXT_CAPTIONED[] = "%s: %s";
+constexpr char TXT_BAR_TRANSFER[] = "%-3s [%s] %3d%%  %6.1f / %.1f MiB  %5.1f MiB/s  %s left";
+constexpr char TXT_BAR_FLASHING[] = "handset writing flash [%s] %3d%%";
+
+// What a kit holds.
+constexpr char TXT_NO_UPDATE_IMAGE[] = "There is no update image %s.";
+constexpr char TXT_UPDATE_NOT_LOADED[] = "The update image %s could not be read into memory.";
+constexpr char TXT_UPDATE_IMAGE[] = "update image: %s, %u bytes";
+constexpr char TXT_VERSION_TEXT[] = "version text: \"%s\"";
+constexpr char TXT_IMAGE_TYPE[] = "image type: %d";
+constexpr char TXT_UPDATE_MODE[] = "update mode: 0x%02X (%s), OS size %u MiB, CP size %u MiB";
+constexpr char TXT_IPL_PARTITION[] = "IPL: %u bytes from offset 1024, version %s";
+constexpr char TXT_IPL_NOT_FAMILY[] =
+    "The IPL image %s does not belong to the update image: their first 32 bytes differ.";
+constexpr char TXT_NO_IPL[] = "IPL: none (no %s)";
+constexpr char TXT_PARTITION[] = "%s: %u bytes from offset %u, version %s";
+constexpr char TXT_MODE_UNKNOWN[] = "unknown";
+
+// kovkit
+
+constexpr char TXT_KIT_USAGE[] =
+    "usage: kovkit make --out DIR [options]\n"
+    "       kovkit describe DIR\n"
+    "\n"
+    "make writes WMUPDAT.DIP (and, with --ipl-size, WMIPL.DIP) into DIR:\n"
+    "  --mode M            update mode byte: 0xCE OS, 0xC0 CP, 0xE0 OS then CP (default 0xCE)\n"
+    "  --os-size MIB       OS size field (default 44)\n"
+    "  --cp-size MIB       CP size field (default 0)\n"
+    "  --payload-bytes N   payload length, whatever the sizes say (default: what they say)\n"
+    "  --file-bytes N      cut or pad the whole file to N bytes (an image that lies)\n"
+    "  --signature K       image-type signature 0..4, or 'none' (default 0)\n"
+    "  --ipl-version V, --os-version V, --cp-version V\n"
+    "                      six bytes: 12 hex digits, or up to 6 characters\n"
+    "  --version-text T    the version text shown to the user\n"
+    "  --seed N            payload pattern (default 1)\n"
+    "  --ipl-size N        also write an IPL image with N payload bytes\n"
+    "  --ipl-signature K   the IPL image's signature (default: the update image's)\n"
+    "\n"
+    "describe reads DIR as the wizard would and prints what it would install.\n";
+constexpr char TXT_KOVKIT_UNKNOWN_OPTION[] = "kovkit: unknown option %s\n";
+constexpr char TXT_KOVKIT_BAD_VALUE[] = "kovkit: %s needs a valid value\n";
+constexpr char TXT_KOVKIT_NEEDS_OUT[] = "kovkit: make needs --out DIR\n";
+constexpr char TXT_KOVKIT_ERROR[] = "kovkit: %s\n";
+constexpr char TXT_KOVKIT_WROTE[] = "wrote %s\n";
+constexpr char TXT_KOVKIT_LINE[] = "%s\n";
+constexpr char TXT_KOVKIT_PROBLEM[] = "problem: %s\n";
+constexpr char TXT_KOVKIT_CAN_FLASH[] = "the kit can be flashed\n";
+constexpr char TXT_KOVKIT_CANNOT_FLASH[] = "the kit cannot be flashed\n";
+constexpr char TXT_CANNOT_CREATE[] = "cannot create %s";
+constexpr char TXT_CANNOT_WRITE[] = "cannot write %s";
