@@ -82,7 +82,12 @@ e2e_kit() {
   local dir=$1
   shift
   mkdir -p "$dir"
-  cp "$E2E_BIN/KovShop.exe" "$E2E_BIN/Zentro_Comms.dll" "$dir/"
+  # A kit rewritten under a running wizard keeps its programs: overwriting a running program's
+  # file changes what it still has to read of itself (its pictures, for one).
+  local file
+  for file in KovShop.exe Zentro_Comms.dll; do
+    cmp -s "$E2E_BIN/$file" "$dir/$file" || cp "$E2E_BIN/$file" "$dir/"
+  done
   (cd "$dir" && kovwine "$E2E_BIN/kovkit.exe" make --out . "$@" </dev/null >>"$E2E_LOG" 2>&1) ||
     e2e_fail "kovkit make $*"
 }
