@@ -76,7 +76,7 @@ demo_wizard_start() {
 demo_wizard_update() {
   local shots=$1
   road_drive "$shots" page "$ROAD_TITLE" shot rescue-page click 1006 >/dev/null
-  DEMO_STATUS=$(road_drive "$shots" --timeout 600000 page "$ROAD_TITLE" \
+  DEMO_STATUS=$(road_drive "$shots" --timeout 300000 page "$ROAD_TITLE" \
     like 1029 "Task is Successful (## Minutes, ## Seconds)" read 1029 shot rescue-page-done |
     sed -n 's/^windriver: read 1029: //p' | tr -d '\r') || true
   road_drive "$shots" page "$ROAD_TITLE" read 1029 click 2 gone >/dev/null || true
@@ -103,7 +103,7 @@ demo_wizard() {
   demo_build_windows
   demo_fresh_work
   demo_wizard_start
-  echo "KovShop.exe runs under Wine on display $DISPLAY; the virtual handset waits on $ROAD_PTY."
+  echo "KovShop.exe runs under Wine on $ROAD_DISPLAY; the virtual handset waits on $ROAD_PTY."
   road_to_rescue_page "$WORK/shots" >/dev/null
   demo_wizard_update "$WORK/shots"
   demo_wizard_report "$WORK/shots"

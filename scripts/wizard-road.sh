@@ -4,7 +4,8 @@
 #
 #   source scripts/wizard-road.sh     # after scripts/wine-env.sh
 #   road_wine_start PREFIX            # a prefix of the road's own; a window on $DISPLAY when
-#                                     # one answers, under a private Xvfb otherwise
+#                                     # one answers, under a private Xvfb otherwise (which of
+#                                     # the two in ROAD_DISPLAY)
 #   road_kit DIR [kovkit options]     # KovShop.exe, Zentro_Comms.dll and a sample kit in DIR
 #   road_vboot SAVE_DIR [options]     # kovvboot serving one update; its pty in ROAD_PTY
 #   road_plug                         # the pty becomes the prefix's WCEUSBSH001
@@ -27,9 +28,11 @@ ROAD_SHOP_PID=
 road_wine_start() {
   export WINEPREFIX=$1
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    ROAD_DISPLAY="your display $DISPLAY"
     kov_wine_start
   else
     kov_wine_start --display
+    ROAD_DISPLAY="a private X server ($DISPLAY)"
   fi
   kov_wine_desktop
 }
