@@ -124,7 +124,8 @@ scenario_rescue_road() {
   rm "$kit/KovShop.exe" "$kit/Zentro_Comms.dll"
   printf '[KovShop]\r\nSoftwareVersion=Decoy-\r\n' >"$kit/KovShop.ini"
   # The handset holds the transfer's acknowledgement and asks for a file the wizard does not
-  # have, so the texts of the run's middle and the bar's position stay up long enough to be read.
+  # have, so the texts of the run's middle and the bar's position stay up long enough to be
+  # read.
   e2e_vboot "$E2E_WORK/flashed" --late-ack 1500@1 --stream "range:4;pos:1;file0;pos:4;ack" \
     --answer-wait 1500
 
