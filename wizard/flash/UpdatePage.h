@@ -32,8 +32,8 @@ struct UpdatePageTraits {
 // follow are merged into the last one.
 class PageProgressBar : public ProgressSink {
 public:
-    // How often the page's thread looks for a move to show.
-    static constexpr UINT kShowEveryMs = 40;
+    // How often the page's thread looks for a move to show: ten times a second.
+    static constexpr UINT kShowEveryMs = 100;
 
     void Attach(HWND bar) { m_hBar = bar; }
     void SetRange(uint32_t upper) override;
