@@ -3,6 +3,7 @@
 #
 #   source scripts/wine-env.sh      # sets KOV_WIN_PRESET: windows, or windows-x64
 #   kov_wine_start [--display]      # prefix (made once), wineserver, optionally Xvfb
+#   kov_wine_desktop                # windows open inside one Wine desktop window
 #   kovwine prog.exe ...            # or: ctest --preset "$KOV_WIN_PRESET"
 #   kov_wine_stop
 #
@@ -50,10 +51,27 @@ kov_wine_start() {
     kovwine wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
   fi
+  # Wine's own fonts (fonts-wine) are where this Wine does not look for them: without them the
+  # caption buttons' glyph font is missing and the buttons read "0 1 r", and the dialogs' font
+  # falls back to another family. The prefix gets its own copy.
+  if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   # Wine's helper processes must not inherit a test runner's output pipe, or the runner waits
   # for them forever: start them here, outside it.
   wineserver -p 120 </dev/null >/dev/null 2>&1
   kovwine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Every window of the prefix opens inside one Wine desktop window of 1024x768, which draws the
+# title bars that a bare X server without a window manager would leave out. Kept in the prefix.
+kov_wine_desktop() {
+  [ -f "$WINEPREFIX/.kov-desktop" ] && return 0
+  kovwine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d kov /f </dev/null >/dev/null 2>&1
+  kovwine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v kov /d 1024x768 /f \
+    </dev/null >/dev/null 2>&1
+  touch "$WINEPREFIX/.kov-desktop"
 }
 
 kov_wine_stop() {
