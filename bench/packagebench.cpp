@@ -58,9 +58,10 @@ void WriteKit(const fs::path& dir, uint16_t imageMiB) {
     }
     for (const auto& [name, size] : kPrograms)
         WriteBytes(dir / name, size, static_cast<uint8_t>(size));
-    std::string error;
-    if (!WriteSampleImage((dir / "WMUPDAT.DIP").string(), SampleSpec(0xCE, imageMiB, 0), &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const Result written =
+        WriteSampleImage((dir / "WMUPDAT.DIP").string(), SampleSpec(0xCE, imageMiB, 0));
+    if (!written) {
+        std::fprintf(stderr, "%s\n", written.Message().c_str());
         std::exit(1);
     }
 }
