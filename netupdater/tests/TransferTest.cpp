@@ -259,7 +259,7 @@ const Ending kEndings[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Transfer, Endings, ::testing::ValuesIn(kEndings),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Transfer, SendsTheWriteRequestOnceOnly) {
     target.script = [](size_t, const FakeTarget::Sent&) {
