@@ -26,6 +26,11 @@ struct Transfer : ::testing::Test {
         EXPECT_EQ(view.lines.empty() ? "" : view.Only("button").back(), "button on");
         return outcome;
     }
+    // A fresh target and window, for a test's next transfer.
+    void Reset() {
+        target = FakeTarget();
+        view = RecordingView();
+    }
     // Which data blocks went out, in order, as their wire numbers.
     std::vector<int> BlocksSent() const {
         std::vector<int> blocks;
@@ -179,13 +184,8 @@ TEST_P(Endings, ReportAndReenableDownload) {
     EXPECT_EQ(view.Tail(e.tail.size()), e.tail);
 
     // A second download starts at once and goes through.
-    FakeTarget fresh;
-    PatternFile again(2000);
-    RecordingView view2;
-    DownloadTransfer transfer(view2, fresh, fresh);
-    UpdaterSettings settings;
-    settings.target = {0x7F000001, 69};
-    EXPECT_EQ(transfer.Run(again, settings), TransferOutcome::Success);
+    Reset();
+    EXPECT_EQ(Run(2000), TransferOutcome::Success);
 }
 
 std::function<void(FakeTarget&, PatternFile&)> Answer(size_t k, std::vector<Event> events) {
@@ -272,18 +272,13 @@ TEST_F(Transfer, SendsTheWriteRequestOnceOnly) {
 
 TEST_F(Transfer, SendsABlockRetryLimitPlusOneTimesIntoSilence) {
     for (uint32_t limit : {0u, 15u}) {
-        FakeTarget silent;
-        silent.script = [](size_t k, const FakeTarget::Sent&) {
+        Reset();
+        target.script = [](size_t k, const FakeTarget::Sent&) {
             return k >= 1 ? std::optional<std::vector<Event>>(std::vector<Event>{}) : std::nullopt;
         };
-        PatternFile file(5000);
-        RecordingView v;
-        UpdaterSettings settings;
-        settings.retryLimit = limit;
-        DownloadTransfer transfer(v, silent, silent);
-        EXPECT_EQ(transfer.Run(file, settings), TransferOutcome::TimedOut);
-        EXPECT_EQ(silent.sent.size(), 1 + limit + 1) << "retrytimes " << limit;
-        EXPECT_EQ(v.Only("status").back(), "status Timeout!  Download to Target failure!");
+        EXPECT_EQ(Run(5000, limit), TransferOutcome::TimedOut);
+        EXPECT_EQ(target.sent.size(), 1 + limit + 1) << "retrytimes " << limit;
+        EXPECT_EQ(view.Only("status").back(), "status Timeout!  Download to Target failure!");
     }
 }
 
@@ -311,20 +306,15 @@ TEST_F(Transfer, ResendsOnLostAndRepeatedAcknowledgements) {
 // limit is higher.
 TEST_F(Transfer, GivesUpOnATargetThatNeverAcknowledgesTheBlock) {
     for (uint32_t limit : {3u, 20u}) {
-        FakeTarget wrong;
-        wrong.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
+        Reset();
+        target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
             if (k >= 2)
                 return std::vector<Event>{Ack(7)};
             return std::nullopt;
         };
-        PatternFile file(5000);
-        RecordingView v;
-        UpdaterSettings settings;
-        settings.retryLimit = limit;
-        DownloadTransfer transfer(v, wrong, wrong);
-        EXPECT_EQ(transfer.Run(file, settings), TransferOutcome::TimedOut);
-        EXPECT_EQ(wrong.sent.size(), 2 + std::max(limit, 15u) + 1) << "retrytimes " << limit;
-        EXPECT_EQ(v.Only("status").back(), "status Timeout!  Download to Target failure!");
+        EXPECT_EQ(Run(5000, limit), TransferOutcome::TimedOut);
+        EXPECT_EQ(target.sent.size(), 2 + std::max(limit, 15u) + 1) << "retrytimes " << limit;
+        EXPECT_EQ(view.Only("status").back(), "status Timeout!  Download to Target failure!");
     }
 }
 
