@@ -182,10 +182,11 @@ TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan
     uint64_t timeouts = 0, errors = 0, wrongReplies = 0;
     uint32_t readFailures = 0;
     bool waitOnly = false;
-    uint8_t bytes[kTftpBlockSize];
     uint8_t reply[kTftpMaxDatagram];
     for (;;) {
-        if (!file.ReadAt(offset, bytes, sizeof bytes)) {
+        const bool readAhead = m_readAheadBlock == block;
+        m_readAheadBlock = 0;
+        if (!readAhead && !file.ReadAt(offset, m_block, sizeof m_block)) {
             if (++readFailures >= kReadAttempts)
                 return TransferOutcome::FileLost;
             m_clock.Pause(kReadRetryMs);
@@ -193,8 +194,13 @@ TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan
         }
         readFailures = 0;
         if (!waitOnly) {
-            const std::vector<uint8_t> data = TftpDataDatagram(block, bytes, sizeof bytes);
+            const std::vector<uint8_t> data = TftpDataDatagram(block, m_block, sizeof m_block);
             m_socket->SendTo(destination, data.data(), data.size());
+            // The next block's first attempt reads its bytes now, while the target takes its
+            // turn, rather than after the acknowledgement: the read leaves the round trip.
+            if (block + 1 < plan.blocks &&
+                file.ReadAt(offset + kTftpBlockSize, m_block, sizeof m_block))
+                m_readAheadBlock = block + 1;
         }
         waitOnly = false;
 

@@ -60,6 +60,9 @@ private:
     std::unique_ptr<DatagramSocket> m_socket;
     std::string m_status;
     int64_t m_startSeconds = 0;
+    // The one block of the file held, and which block it is when it was read ahead (else 0).
+    uint8_t m_block[512];
+    uint32_t m_readAheadBlock = 0;
 };
 
 // The milliseconds to wait for the acknowledgement of `block` (1-based): blocks that start
