@@ -10,7 +10,7 @@ shots=$build/e2e/shots
 out=docs/screenshots
 mkdir -p "$out"
 for name in welcome preparation missing-image welcome-short-image rescue-road wait-verifying \
-  wait-connect-handset error-mode-0 error-mode-1 error-mode-2 error-mode-none; do
+  wait-connect-handset error-mode-0 error-mode-1 error-mode-2 error-mode-none zamri zamri-success; do
   [ -f "$shots/$name.png" ] || { echo "no $shots/$name.png: run the window tests first" >&2; exit 1; }
   cp "$shots/$name.png" "$out/"
 done
