@@ -74,8 +74,9 @@ scenario_window() {
   e2e_exits "$zamri"
 }
 
-# Download with no file chosen says so and asks nothing; Cancel to the question starts
-# nothing and leaves Download enabled.
+# Download with no file chosen says so and asks nothing; Browse offers only doc.bin files,
+# and cancelled still writes the (empty) path field into the remembered-path file; Cancel to
+# the question starts nothing and leaves Download enabled.
 scenario_refusals() {
   rm -f "$(remembered)"
   program_dir
@@ -83,8 +84,19 @@ scenario_refusals() {
   local zamri=$E2E_PID
   e2e_drive page "$TITLE" text 1000 "" click 1007 \
     box "$NOT_SELECTED" title "$TITLE" shot zamri-not-selected click 1 gone \
-    page "$TITLE" enabled 1007 1 close gone
+    page "$TITLE" enabled 1007 1 click 1001 \
+    page "Open" text 1136 "Files (doc.bin)" shot zamri-browse click 2 gone
+  [ -f "$(remembered)" ] && [ ! -s "$(remembered)" ] ||
+    e2e_fail "cancelled Browse did not leave an empty C:\\to_path.dat"
+
+  # Chosen, the file's full path fills the field and is remembered.
+  echo chosen >"$E2E_WORK/zamri/doc.bin"
+  local chosen
+  chosen=$(e2e_winpath "$E2E_WORK/zamri/doc.bin")
+  e2e_drive page "$TITLE" click 1001 page "Open" click 1 gone page "$TITLE" text 1000 "$chosen" \
+    close gone
   e2e_exits "$zamri"
+  [ "$(cat "$(remembered)")" = "$chosen" ] || e2e_fail "C:\\to_path.dat holds $(cat "$(remembered)")"
 
   head -c 3000 /dev/urandom >"$E2E_WORK/doc.bin"
   printf '%s' "$(e2e_winpath "$E2E_WORK/doc.bin")" >"$(remembered)"
