@@ -15,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
         wchar_t text[256] = {};
         ::LoadStringW(instance, IDS_SOCKETS_INIT_FAILED, text, 256);
-        ::MessageBoxW(nullptr, text, L"Zamri", MB_OK);
+        ::MessageBoxW(nullptr, text, ProgramCaption().c_str(), MB_OK);
         return 1;
     }
 

@@ -40,16 +40,6 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
-// The executable's file name without folder or extension: every message box's caption.
-std::wstring ProgramCaption() {
-    std::vector<wchar_t> path(32768);
-    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    std::wstring name(path.data(), n < path.size() ? n : 0);
-    name = name.substr(name.find_last_of(L"\\/") + 1);
-    const size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 // The transfer's thread: it owns its copy of the path, so Browse cannot change the file
 // being sent.
 DWORD WINAPI TransferThread(LPVOID parameter) {
@@ -61,6 +51,16 @@ DWORD WINAPI TransferThread(LPVOID parameter) {
 }
 
 } // namespace
+
+// The executable's file name without folder or extension: every message box's caption.
+std::wstring ProgramCaption() {
+    std::vector<wchar_t> path(32768);
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    std::wstring name(path.data(), n < path.size() ? n : 0);
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    const size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
+}
 
 CZamriDlg::CZamriDlg()
     : CDialogBase(IDD_ZAMRI_DIALOG),

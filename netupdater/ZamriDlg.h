@@ -44,5 +44,8 @@ private:
 // The updater window once it has been initialised; the transfer finds it here.
 extern CZamriDlg* g_pUpdaterWindow;
 
+// The executable's file name without folder or extension: every message box's caption.
+std::wstring ProgramCaption();
+
 // The remembered-path file.
 extern const char kRememberedPathFile[];

@@ -18,23 +18,22 @@ class TftpServer {
 public:
     TftpServer() {
         ::chmod(m_dir.Path().c_str(), 0777);
-        m_port = FreePort();
-        const std::string address = "127.0.0.1:" + std::to_string(m_port);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            // In the foreground, so that it stays this process's child and ends with it.
-            ::execl("/usr/sbin/in.tftpd", "in.tftpd", "-L", "-c", "-u", "root", "-s", "-a",
-                    address.c_str(), m_dir.Path().c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        m_ready = m_pid > 0 && AnswersOnPort();
-    }
-    ~TftpServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
+        // A port found free may be taken again before the server binds it: then another.
+        for (int attempt = 0; attempt < 5 && !m_ready; ++attempt) {
+            Stop();
+            m_port = FreePort();
+            const std::string address = "127.0.0.1:" + std::to_string(m_port);
+            m_pid = ::fork();
+            if (m_pid == 0) {
+                // In the foreground, so that it stays this process's child and ends with it.
+                ::execl("/usr/sbin/in.tftpd", "in.tftpd", "-L", "-c", "-u", "root", "-s", "-a",
+                        address.c_str(), m_dir.Path().c_str(), static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            m_ready = m_pid > 0 && AnswersOnPort();
         }
     }
+    ~TftpServer() { Stop(); }
     TftpServer(const TftpServer&) = delete;
     TftpServer& operator=(const TftpServer&) = delete;
 
@@ -45,6 +44,14 @@ public:
     std::string Folder() const { return m_dir.Path(); }
 
 private:
+    void Stop() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        m_pid = -1;
+    }
+
     static uint16_t FreePort() {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
@@ -66,7 +73,7 @@ private:
         a.sin_port = htons(m_port);
         const char request[] = "\0\1no-such-file\0octet";
         bool answered = false;
-        for (int attempt = 0; attempt < 100 && !answered; ++attempt) {
+        for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
             ::sendto(fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 100) == 1) {

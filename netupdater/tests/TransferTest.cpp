@@ -282,6 +282,16 @@ TEST_F(Transfer, SendsABlockRetryLimitPlusOneTimesIntoSilence) {
     }
 }
 
+TEST_F(Transfer, TriesTheFinalBlockTenTimes) {
+    target.script = [](size_t k, const FakeTarget::Sent&) {
+        return k >= 4 ? std::optional<std::vector<Event>>(std::vector<Event>{Ack(2)})
+                      : std::nullopt;
+    };
+    EXPECT_EQ(Run(2000), TransferOutcome::FinalUnacknowledged);
+    EXPECT_EQ(BlocksSent(), (std::vector<int>{1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}));
+    EXPECT_EQ(target.sent.back().bytes.size(), 4u + 2000 % 512);
+}
+
 // An acknowledgement lost, then one repeated: each sends the block again, and the repeated
 // one counts as a reply, so two time-outs that it separates do not add up.
 TEST_F(Transfer, ResendsOnLostAndRepeatedAcknowledgements) {
