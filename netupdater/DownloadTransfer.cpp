@@ -10,6 +10,8 @@ namespace {
 
 constexpr uint32_t kRequestWaitMs = 1000;
 constexpr uint32_t kPauseAfterRequestMs = 1000;
+// A file of one block has no block before its final one to take the wait from.
+constexpr uint32_t kSingleBlockWaitMs = 1000;
 constexpr uint32_t kFinalBlockAttempts = 10;
 // A block whose file read fails is tried again this often, this far apart, before the
 // transfer gives up: long enough to ride out a moment's lock on the file, short enough
@@ -243,7 +245,7 @@ TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan&
     if (!file.ReadAt(static_cast<uint64_t>(block - 1) * kTftpBlockSize, bytes, length))
         return TransferOutcome::FinalFileLost;
     const std::vector<uint8_t> data = TftpDataDatagram(block, bytes, length);
-    const uint32_t wait = block == 1 ? kRequestWaitMs : AcknowledgementWait(block - 1);
+    const uint32_t wait = block == 1 ? kSingleBlockWaitMs : AcknowledgementWait(block - 1);
     uint8_t reply[kTftpMaxDatagram];
     for (uint32_t attempt = 0; attempt < kFinalBlockAttempts; ++attempt) {
         m_socket->SendTo(destination, data.data(), data.size());
