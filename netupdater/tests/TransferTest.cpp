@@ -10,7 +10,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Transfer : ::testing::Test {
+struct TftpTransfer : ::testing::Test {
     TransferOutcome Run(uint64_t size, uint32_t retryLimit = 15) {
         PatternFile file(size);
         return Run(file, retryLimit);
@@ -44,7 +44,7 @@ struct Transfer : ::testing::Test {
     RecordingView view;
 };
 
-TEST_F(Transfer, SendsAFileOfTwoFullBlocksAsThreeDataDatagrams) {
+TEST_F(TftpTransfer, SendsAFileOfTwoFullBlocksAsThreeDataDatagrams) {
     EXPECT_EQ(Run(1024), TransferOutcome::Success);
     EXPECT_EQ(target.wire, (Lines{
                                "> WRQ doc.bin octet to 100.100.100.1:69",
@@ -95,7 +95,7 @@ TEST_F(Transfer, SendsAFileOfTwoFullBlocksAsThreeDataDatagrams) {
                           }));
 }
 
-TEST_F(Transfer, SendsAFileShorterThanABlockAsTheFinalBlockAlone) {
+TEST_F(TftpTransfer, SendsAFileShorterThanABlockAsTheFinalBlockAlone) {
     EXPECT_EQ(Run(100), TransferOutcome::Success);
     ASSERT_EQ(target.sent.size(), 2u);
     EXPECT_EQ(target.sent[1].bytes.size(), 104u);
@@ -104,7 +104,7 @@ TEST_F(Transfer, SendsAFileShorterThanABlockAsTheFinalBlockAlone) {
 
 // 50,688 bytes make 100 blocks, a step of 1: the bar moves every 100 blocks and the text
 // shows the time since block 1 went out.
-TEST_F(Transfer, ShowsProgressAtEveryStepWithTheElapsedTime) {
+TEST_F(TftpTransfer, ShowsProgressAtEveryStepWithTheElapsedTime) {
     target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
         if (k == 40) // block 40 waits out 5 time-outs of 12 seconds first
             return std::vector<Event>{Silence()};
@@ -125,13 +125,13 @@ TEST_F(Transfer, ShowsProgressAtEveryStepWithTheElapsedTime) {
                                    "status Download to Taget Success!", "position 0"}));
 }
 
-TEST_F(Transfer, FormatsTheElapsedTimeAsMinutesWithinTheHourAndSeconds) {
+TEST_F(TftpTransfer, FormatsTheElapsedTimeAsMinutesWithinTheHourAndSeconds) {
     EXPECT_EQ(ProgressText(7, 0), "7% finished.mins: 00, secs: 00");
     EXPECT_EQ(ProgressText(50, 754), "50% finished.mins: 12, secs: 34");
     EXPECT_EQ(ProgressText(99, 3600 + 61), "99% finished.mins: 01, secs: 01");
 }
 
-TEST_F(Transfer, WaitsTwelveSecondsForTheFirst129BlocksAndTwoAfterwards) {
+TEST_F(TftpTransfer, WaitsTwelveSecondsForTheFirst129BlocksAndTwoAfterwards) {
     EXPECT_EQ(Run(200 * 512 + 3), TransferOutcome::Success);
     ASSERT_EQ(target.waits.size(), 202u);
     EXPECT_EQ(target.waits[129], 12000u) << "block 129";
@@ -141,7 +141,7 @@ TEST_F(Transfer, WaitsTwelveSecondsForTheFirst129BlocksAndTwoAfterwards) {
     EXPECT_EQ(AcknowledgementWait(130), 2000u);
 }
 
-TEST_F(Transfer, NumbersBlocksModulo65536) {
+TEST_F(TftpTransfer, NumbersBlocksModulo65536) {
     const uint64_t size = 65536ull * 512 + 100; // 65,537 blocks
     std::vector<int> acknowledgedAs;
     target.script = [&](size_t k, const FakeTarget::Sent& s) -> std::optional<std::vector<Event>> {
@@ -174,7 +174,7 @@ void PrintTo(const Ending& e, std::ostream* os) {
     *os << e.name;
 }
 
-class Endings : public Transfer, public ::testing::WithParamInterface<Ending> {};
+class Endings : public TftpTransfer, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(Endings, ReportAndReenableDownload) {
     const Ending& e = GetParam();
@@ -258,10 +258,10 @@ const Ending kEndings[] = {
      {"button on", "status It is downloading to target,  please wait...", "position 0"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Transfer, Endings, ::testing::ValuesIn(kEndings),
+INSTANTIATE_TEST_SUITE_P(TftpTransfer, Endings, ::testing::ValuesIn(kEndings),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(Transfer, SendsTheWriteRequestOnceOnly) {
+TEST_F(TftpTransfer, SendsTheWriteRequestOnceOnly) {
     target.script = [](size_t, const FakeTarget::Sent&) {
         return std::optional<std::vector<Event>>(std::vector<Event>{});
     };
@@ -270,7 +270,7 @@ TEST_F(Transfer, SendsTheWriteRequestOnceOnly) {
               (Lines{"> WRQ doc.bin octet to 100.100.100.1:69", "wait 1000 timed out", "close"}));
 }
 
-TEST_F(Transfer, SendsABlockRetryLimitPlusOneTimesIntoSilence) {
+TEST_F(TftpTransfer, SendsABlockRetryLimitPlusOneTimesIntoSilence) {
     for (uint32_t limit : {0u, 15u}) {
         Reset();
         target.script = [](size_t k, const FakeTarget::Sent&) {
@@ -282,7 +282,7 @@ TEST_F(Transfer, SendsABlockRetryLimitPlusOneTimesIntoSilence) {
     }
 }
 
-TEST_F(Transfer, TriesTheFinalBlockTenTimes) {
+TEST_F(TftpTransfer, TriesTheFinalBlockTenTimes) {
     target.script = [](size_t k, const FakeTarget::Sent&) {
         return k >= 4 ? std::optional<std::vector<Event>>(std::vector<Event>{Ack(2)})
                       : std::nullopt;
@@ -294,7 +294,7 @@ TEST_F(Transfer, TriesTheFinalBlockTenTimes) {
 
 // An acknowledgement lost, then one repeated: each sends the block again, and the repeated
 // one counts as a reply, so two time-outs that it separates do not add up.
-TEST_F(Transfer, ResendsOnLostAndRepeatedAcknowledgements) {
+TEST_F(TftpTransfer, ResendsOnLostAndRepeatedAcknowledgements) {
     target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
         switch (k) {
         case 2: // block 2: lost
@@ -314,7 +314,7 @@ TEST_F(Transfer, ResendsOnLostAndRepeatedAcknowledgements) {
 // A target that answers every datagram, but never with the right block number, cannot hold
 // the transfer forever: sixteen such replies to one block end it, or more when the retry
 // limit is higher.
-TEST_F(Transfer, GivesUpOnATargetThatNeverAcknowledgesTheBlock) {
+TEST_F(TftpTransfer, GivesUpOnATargetThatNeverAcknowledgesTheBlock) {
     for (uint32_t limit : {3u, 20u}) {
         Reset();
         target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
@@ -330,7 +330,7 @@ TEST_F(Transfer, GivesUpOnATargetThatNeverAcknowledgesTheBlock) {
 
 // After a wait that failed, the next attempt only waits; the socket error counter then
 // starts afresh with any datagram.
-TEST_F(Transfer, WaitsWithoutSendingAfterASocketError) {
+TEST_F(TftpTransfer, WaitsWithoutSendingAfterASocketError) {
     target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
         if (k == 1)
             return std::vector<Event>{WaitFails(), ReceiveFails(), Ack(1)};
@@ -342,7 +342,7 @@ TEST_F(Transfer, WaitsWithoutSendingAfterASocketError) {
 
 // The first acknowledgement names the target's port; a datagram from any other port later is
 // not the target's and moves nothing there.
-TEST_F(Transfer, IgnoresDatagramsFromAnotherPort) {
+TEST_F(TftpTransfer, IgnoresDatagramsFromAnotherPort) {
     target.script = [](size_t k, const FakeTarget::Sent&) -> std::optional<std::vector<Event>> {
         if (k == 1)
             return std::vector<Event>{Ack(1, 40000), Ack(1)};
@@ -357,20 +357,20 @@ TEST_F(Transfer, IgnoresDatagramsFromAnotherPort) {
     EXPECT_EQ(BlocksSent(), (std::vector<int>{1, 2, 3, 3, 3}));
 }
 
-TEST_F(Transfer, RetriesABlockWhoseFileReadFailsAMoment) {
+TEST_F(TftpTransfer, RetriesABlockWhoseFileReadFailsAMoment) {
     PatternFile file(2000);
     file.failReads = {1, 2, 3};
     EXPECT_EQ(Run(file), TransferOutcome::Success);
     EXPECT_EQ(BlocksSent(), (std::vector<int>{1, 2, 3, 4}));
 }
 
-TEST_F(Transfer, RefusesAFileOf4GiBOrMore) {
+TEST_F(TftpTransfer, RefusesAFileOf4GiBOrMore) {
     EXPECT_EQ(Run(0x100000000ull), TransferOutcome::FileTooLarge);
     EXPECT_EQ(view.Tail(1), (Lines{"message The file to download is too large!"}));
     EXPECT_TRUE(target.sent.empty());
 }
 
-TEST_F(Transfer, RefusesUnusableSettingsBeforeSendingAnything) {
+TEST_F(TftpTransfer, RefusesUnusableSettingsBeforeSendingAnything) {
     PatternFile file(10);
     UpdaterSettings settings;
     settings.problem = "targetport \"0\"";
