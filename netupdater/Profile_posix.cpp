@@ -20,13 +20,6 @@ bool SameName(const std::string& a, const char* b) {
     return true;
 }
 
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 } // namespace
 
 // As Windows reads profiles: names compare without case, the first matching key of the
@@ -39,20 +32,20 @@ bool ReadProfileText(const std::string& path, const char* section, const char* k
     std::string line;
     bool inSection = false;
     while (std::getline(file, line)) {
-        line = Trim(line);
+        line = Trimmed(line);
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
             const size_t close = line.find(']');
             inSection =
-                close != std::string::npos && SameName(Trim(line.substr(1, close - 1)), section);
+                close != std::string::npos && SameName(Trimmed(line.substr(1, close - 1)), section);
             continue;
         }
         const size_t equals = line.find('=');
         if (!inSection || equals == std::string::npos ||
-            !SameName(Trim(line.substr(0, equals)), key))
+            !SameName(Trimmed(line.substr(0, equals)), key))
             continue;
-        value = Trim(line.substr(equals + 1));
+        value = Trimmed(line.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
         return true;

@@ -15,14 +15,14 @@ bool AllDigits(const std::string& text) {
     return true;
 }
 
+} // namespace
+
 std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
+    const size_t first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos)
         return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
-
-} // namespace
 
 uint32_t ProfileInteger(const std::string& text) {
     const std::string t = Trimmed(text);

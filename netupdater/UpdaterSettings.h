@@ -37,5 +37,8 @@ UpdaterSettings ReadUpdaterSettings();
 // none or the value is negative.
 uint32_t ProfileInteger(const std::string& text);
 
+// `text` without the blanks around it.
+std::string Trimmed(const std::string& text);
+
 // A dotted IPv4 address in host order; false for anything else.
 bool ParseIpv4(const std::string& text, uint32_t& address);
