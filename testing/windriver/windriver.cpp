@@ -13,6 +13,7 @@
 //   title TEXT        its title            text ID TEXT      control ID's text
 //   like ID PATTERN   control ID's text reads as PATTERN, where each # is one digit
 //   position ID N     progress bar ID stands at N
+//   textprefix ID TEXT  control ID's text begins with TEXT
 //   enabled ID 0|1    checked ID 0|1       topmost 0|1       iconic 0|1
 //   at X Y            its top-left corner on the screen
 //   centred           centred on the screen's work area
@@ -27,6 +28,8 @@
 //   press KEY         presses enter or escape on the current window's focused control
 //   read ID           prints control ID's text
 //   minimize          minimises the current window (and waits until it is)
+//   syscommand ID     chooses system-menu command ID of the current window
+//   close             asks the current window to close, as its caption's close button does
 //   signal NAME       sets the named event NAME
 //   shot NAME         saves the current window with its frame as DIR\NAME.bmp
 //   screen NAME       saves the whole screen as DIR\NAME.bmp
@@ -343,6 +346,16 @@ const std::map<std::wstring, Command>& Commands() {
                   return t == a[1] ? L"" : L"control " + a[0] + L" says \"" + t + L"\"";
               });
           }}},
+        {L"textprefix",
+         {2,
+          [](Driver& d, auto& a) {
+              Eventually(d, [&]() -> std::wstring {
+                  const std::wstring t = ControlText(Control(d, a[0]));
+                  return t.compare(0, a[1].size(), a[1]) == 0
+                             ? L""
+                             : L"control " + a[0] + L" says \"" + t + L"\"";
+              });
+          }}},
         {L"enabled",
          {2,
           [](Driver& d, auto& a) {
@@ -429,6 +442,12 @@ const std::map<std::wstring, Command>& Commands() {
           }}},
         {L"click", {1, [](Driver& d, auto& a) { Click(d, a[0]); }}},
         {L"minimize", {0, [](Driver& d, auto&) { Minimize(d); }}},
+        {L"syscommand",
+         {1,
+          [](Driver& d, auto& a) {
+              ::PostMessageW(Current(d), WM_SYSCOMMAND, static_cast<WPARAM>(Number(a[0])), 0);
+          }}},
+        {L"close", {0, [](Driver& d, auto&) { ::PostMessageW(Current(d), WM_CLOSE, 0, 0); }}},
         {L"signal",
          {1,
           [](Driver&, auto& a) {

@@ -1,0 +1,3 @@
+#include "DownloadFile.h"
+
+DownloadFile::~DownloadFile() = default;
