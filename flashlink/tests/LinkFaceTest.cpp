@@ -83,10 +83,6 @@ struct PieceCase {
     std::vector<uint32_t> pieces;
 };
 
-void PrintTo(const PieceCase& c, std::ostream* os) {
-    *os << c.length << " bytes";
-}
-
 class DevicePieces : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(DevicePieces, WritesAndReadsGoOutInPiecesOfAtMost12288Bytes) {
@@ -112,7 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
     Lengths, DevicePieces,
     ::testing::Values(PieceCase{0, {0}}, PieceCase{4, {4}}, PieceCase{12288, {12288}},
                       PieceCase{12289, {12288, 1}}, PieceCase{24576, {12288, 12288}},
-                      PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}));
+                      PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}),
+    [](const ::testing::TestParamInfo<PieceCase>& info) {
+        return "bytes_" + std::to_string(info.param.length);
+    });
 
 TEST(DeviceFailures, TheFirstFailingPieceEndsTheTransfer) {
     FakePipe pipe;
