@@ -83,6 +83,10 @@ struct PieceCase {
     std::vector<uint32_t> pieces;
 };
 
+void PrintTo(const PieceCase& c, std::ostream* os) {
+    *os << c.length << " bytes";
+}
+
 class DevicePieces : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(DevicePieces, WritesAndReadsGoOutInPiecesOfAtMost12288Bytes) {

@@ -106,6 +106,10 @@ struct BadStream {
     const char* message;
 };
 
+void PrintTo(const BadStream& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeviceBreaksTheRules : public MessageLoop, public ::testing::WithParamInterface<BadStream> {};
 
 TEST_P(DeviceBreaksTheRules, EndsTheLoopWithAMessage) {

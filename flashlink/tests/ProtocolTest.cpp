@@ -12,6 +12,10 @@ struct ReplyCase {
     int result;
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class KeyReplies : public Protocol, public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(KeyReplies, MapToTheResult) {

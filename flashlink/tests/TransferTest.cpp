@@ -38,6 +38,10 @@ struct SendCase {
     Lines progress;
 };
 
+void PrintTo(const SendCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SendDataLengths : public Transfer, public ::testing::WithParamInterface<SendCase> {};
 
 TEST_P(SendDataLengths, BlocksHandshakesAndProgressFollowTheLength) {
@@ -137,6 +141,10 @@ struct GiveUpCase {
     uint32_t acksFirst; // handshakes the device answers before it is gone
     size_t wordsBefore; // transcript lines before the handshake that finds the device gone
 };
+
+void PrintTo(const GiveUpCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UnlimitedHandshakes : public Transfer, public ::testing::WithParamInterface<GiveUpCase> {};
 

@@ -43,6 +43,10 @@ struct LateCase {
     int result;
 };
 
+void PrintTo(const LateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LateAcknowledgement : public Faults, public ::testing::WithParamInterface<LateCase> {};
 
 // The link's clock moves a second per reading: it notes the time, then reads it after each
@@ -93,6 +97,10 @@ struct CrcCase {
     const char* name;
     AfterWrongCrc then;
 };
+
+void PrintTo(const CrcCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WrongCrc : public Faults, public ::testing::WithParamInterface<CrcCase> {};
 
@@ -169,6 +177,10 @@ struct PullCase {
     std::wstring lastShown;
     bool osFlashed;
 };
+
+void PrintTo(const PullCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PulledCable : public Faults, public ::testing::WithParamInterface<PullCase> {};
 

@@ -45,6 +45,10 @@ struct HeldCase {
     UpdateFailure failure;
 };
 
+void PrintTo(const HeldCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HeldVersions : public DeviceTest, public ::testing::WithParamInterface<HeldCase> {};
 
 TEST_P(HeldVersions, AreJudgedByTheHandsetAlone) {

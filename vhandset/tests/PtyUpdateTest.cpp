@@ -114,6 +114,10 @@ struct PtyFaultCase {
     const wchar_t* lastShown;
 };
 
+void PrintTo(const PtyFaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PtyFaults : public PtyUpdate, public ::testing::WithParamInterface<PtyFaultCase> {};
 
 TEST_P(PtyFaults, EndTheUpdateAndKovvboot) {

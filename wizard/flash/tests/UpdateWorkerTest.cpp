@@ -271,6 +271,10 @@ struct Road {
     UpdateFailure failure;
 };
 
+void PrintTo(const Road& c, std::ostream* os) {
+    *os << c.name;
+}
+
 void PullAt(BootLoaderScript& s, DeviceEvent e, uint32_t nth) {
     s.pullAt = {e, nth};
 }
@@ -484,6 +488,10 @@ struct StopCase {
     std::wstring shown;
     UpdateFailure failure;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WorkerStops : public Worker, public ::testing::WithParamInterface<StopCase> {};
 
