@@ -53,6 +53,13 @@ constexpr uint32_t DATA_WORD_CLOSE = 0xFFFF2001;
 constexpr uint32_t DATA_WORD_SIZES_FOLLOW = 0xFFFF1001;
 constexpr uint32_t RAM_LOAD_ADDRESS = 0x10100000;
 
+// What the device layer returns, compared by equality.
+constexpr uint32_t USB_OPEN_OK = 0xDEADBEEF;
+constexpr uint32_t USB_OPEN_FAILED = 0xFFFFFFFE;
+constexpr uint32_t USB_WRITE_OK = 0xFEEDDEAD;
+constexpr uint32_t USB_READ_OK = 0xFEEDBEEF;
+constexpr uint32_t USB_IO_FAILED = 0xFFFFFFFF;
+
 // A protocol word's name, or null for a value that is none (the worker's words included:
 // on the wire they are arguments, shown as numbers).
 inline const char* Name(uint32_t word) {

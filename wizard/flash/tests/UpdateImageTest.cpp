@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr uint32_t kMiB = 1048576;
+
 // A header whose every byte says where it lies: byte i holds i's low eight bits, so a field
 // read from a neighbouring offset reads a different value. Only the mode and the text length
 // are set to what they mean.
@@ -56,13 +58,13 @@ TEST(ImageHeader, PartitionsFollowTheSizeFieldsAtTheirOffsets) {
 }
 
 TEST(ImageHeader, VersionTextTakesExactlyItsLengthAndDecodesAnsi) {
-    std::vector<uint8_t> image(IMAGE_HEADER_SIZE, 'Z');
-    image[OFFSET_VERSION_TEXT_LENGTH] = 0;
+    std::vector<uint8_t> image(1024, 'Z');
+    image[512] = 0;
     EXPECT_EQ(VersionTextForDisplay(ReadImageHeader(image.data(), 1024)), L"");
 
     const uint8_t text[] = {'V', 0xE9, 0x80, '1'}; // e acute and the euro sign in Windows-1252
-    image[OFFSET_VERSION_TEXT_LENGTH] = sizeof text;
-    std::copy(text, text + sizeof text, image.begin() + OFFSET_VERSION_TEXT);
+    image[512] = sizeof text;
+    std::copy(text, text + sizeof text, image.begin() + 513);
     EXPECT_EQ(VersionTextForDisplay(ReadImageHeader(image.data(), 1024)), L"V\u00E9\u20AC1");
 }
 
@@ -104,12 +106,16 @@ TEST_P(Partitions, EachModeTakesItsRanges) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, Partitions,
-    ::testing::Values(
-        PartitionCase{"OS only", 0xCE, 44, 0, 1024 + 44 * MIB, {{1024, 44 * MIB}}},
-        PartitionCase{"CP only ignores the CP size", 0xC0, 0, 9, 1024 + 5000, {{1024, 5000}}},
-        PartitionCase{
-            "OS then CP", 0xE0, 2, 3, 1024 + 5 * MIB, {{1024, 2 * MIB}, {1024 + 2 * MIB, 3 * MIB}}},
-        PartitionCase{"unknown mode", 0xAB, 2, 3, 1024 + 5 * MIB, {}}),
+    ::testing::Values(PartitionCase{"OS only", 0xCE, 44, 0, 1024 + 44 * kMiB, {{1024, 44 * kMiB}}},
+                      PartitionCase{
+                          "CP only ignores the CP size", 0xC0, 0, 9, 1024 + 5000, {{1024, 5000}}},
+                      PartitionCase{"OS then CP",
+                                    0xE0,
+                                    2,
+                                    3,
+                                    1024 + 5 * kMiB,
+                                    {{1024, 2 * kMiB}, {1024 + 2 * kMiB, 3 * kMiB}}},
+                      PartitionCase{"unknown mode", 0xAB, 2, 3, 1024 + 5 * kMiB, {}}),
     [](const auto& info) { return "mode_" + std::to_string(info.param.mode); });
 
 HandMadeImage Kit(uint8_t mode, uint16_t osMiB, uint16_t cpMiB, int64_t payload = -1) {
@@ -156,16 +162,16 @@ TEST(ImageType, EverySignatureGivesItsTypeAndNothingElseMatches) {
     const int expected[5] = {0, 0, 1, 2, 3};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(RecognizeImageType(ImageTypeSignature(i)), expected[i]) << i;
-        uint8_t nearly[IMAGE_SIGNATURE_SIZE];
+        uint8_t nearly[32];
         std::copy(ImageTypeSignature(i), ImageTypeSignature(i) + 32, nearly);
         nearly[31] ^= 1;
-        EXPECT_EQ(RecognizeImageType(nearly), IMAGE_TYPE_UNKNOWN) << i;
+        EXPECT_EQ(RecognizeImageType(nearly), -1) << i;
     }
-    for (uint32_t i = 0; i < IMAGE_SIGNATURE_SIZE; ++i)
+    for (uint32_t i = 0; i < 32; ++i)
         EXPECT_TRUE(ImageTypeSignature(0)[i] >= 0x20 && ImageTypeSignature(0)[i] < 0x7F)
             << "the first signature is printable text";
-    const uint8_t zeros[IMAGE_SIGNATURE_SIZE] = {};
-    EXPECT_EQ(RecognizeImageType(zeros), IMAGE_TYPE_UNKNOWN);
+    const uint8_t zeros[32] = {};
+    EXPECT_EQ(RecognizeImageType(zeros), -1);
 }
 
 } // namespace
