@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                                Box(said::INVALID_IMAGE_NORMAL), false},
                       PullCase{"AtReadinessAfterTheIpl", DeviceEvent::Readiness, 2, true,
                                UpdateFailure::FlashMode, Status(said::OS_FAILED), false},
-                      PullCase{"AtTheVersion", DeviceEvent::Version, 1, false,
+                      PullCase{"AtTheVersion", DeviceEvent::OfferedVersion, 1, false,
                                UpdateFailure::VersionRefused, Status(said::OS_FAILED), false},
                       PullCase{"HalfWayThroughBlock5", DeviceEvent::Block, 5, false,
                                UpdateFailure::Transfer, Status(said::OS_FAILED), false},

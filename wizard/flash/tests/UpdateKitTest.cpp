@@ -24,7 +24,8 @@ TEST(UpdateKit, ReadsBothImagesWhole) {
     ASSERT_EQ(ReadUpdateKit(loader, ipl, update, dir.Path()), KitOutcome::Loaded);
     ASSERT_TRUE(update.HasData());
     ASSERT_TRUE(ipl.HasData());
-    EXPECT_EQ(std::vector<uint8_t>(update.data.get(), update.data.get() + update.size), SmallImage(1));
+    EXPECT_EQ(std::vector<uint8_t>(update.data.get(), update.data.get() + update.size),
+              SmallImage(1));
     EXPECT_EQ(std::vector<uint8_t>(ipl.data.get(), ipl.data.get() + ipl.size), SmallImage(2));
     EXPECT_EQ(update.crcCheck, 0);
 }
