@@ -28,6 +28,9 @@ function(kov_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS windows)
   else()
     include(GoogleTest)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS native)
+    # Parameterised cases are named by their instantiation's name generator; the printed
+    # parameter would only add the bytes of a struct to the name.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
+                         PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS native)
   endif()
 endfunction()

@@ -112,8 +112,9 @@ public:
     // One line per step, in order: "> " for the host's writes, "< " for its reads. A 4-byte
     // call is a word, shown by name or in hex; consecutive longer calls in one direction (the
     // device layer's pieces of one block) are one "> 65536 bytes" line; a failed call ends
-    // with " FAILED".
-    std::vector<std::string> Lines() const {
+    // with " FAILED". `name` gives a word's name, or null to show it in hex.
+    using WordNamer = const char* (*)(uint32_t);
+    std::vector<std::string> Lines(WordNamer name = LinkWordName) const {
         std::vector<std::string> lines;
         uint64_t run = 0;
         bool runWrite = false;
@@ -136,8 +137,8 @@ public:
             std::string line = c.write ? "> " : "< ";
             if (c.bytes.size() == 4) {
                 const uint32_t word = GetWordLE(c.bytes.data());
-                const char* name = LinkWordName(word);
-                line += name ? name : Hex(word);
+                const char* wordName = name(word);
+                line += wordName ? wordName : Hex(word);
             } else {
                 line += std::to_string(c.bytes.size()) + " bytes";
             }

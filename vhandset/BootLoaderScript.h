@@ -15,8 +15,9 @@ using Version = std::array<uint8_t, 6>;
 
 enum class KeyReply { Accept, AcceptAlt, Refuse };
 
-// How the device says it is ready for a flash mode.
-enum class Readiness { MsgReady, AckAndWord };
+// How the device says it is ready for a flash mode. NotReady sends the readiness word alone,
+// which no host takes for readiness: it is how a handset refuses to enter a flash mode.
+enum class Readiness { MsgReady, AckAndWord, NotReady };
 
 // Moments of the exchange at which a fault can strike: the nth occurrence of one of them.
 enum class DeviceEvent {
@@ -92,7 +93,7 @@ struct BootLoaderScript {
     KeyReply keyReply = KeyReply::Accept;
 
     Readiness readiness = Readiness::MsgReady;
-    uint32_t readinessWord = 0x00000001; // the word after WORD_ACK, for AckAndWord
+    uint32_t readinessWord = 0x00000001; // the word after WORD_ACK, or the word of NotReady
 
     // Handshakes are numbered from 1 in the order they end; 0 means every handshake.
     // The device answers a query other than with WORD_ACK until the ackOnQuery-th one.

@@ -281,6 +281,8 @@ void VirtualBootLoader::SendReadiness() {
     Strike(DeviceEvent::Readiness);
     if (script_.readiness == Readiness::MsgReady) {
         WriteWord(MSG_READY);
+    } else if (script_.readiness == Readiness::NotReady) {
+        WriteWord(script_.readinessWord);
     } else {
         WriteWord(WORD_ACK);
         WriteWord(script_.readinessWord);

@@ -13,6 +13,7 @@
 
 #include "DevicePipe.h"
 #include "USBInterface.h"
+#include "WireWords.h"
 
 namespace {
 
@@ -143,12 +144,12 @@ TEST(DevicePipePosix, TheLinkOpensTheNamedTtyAndReportsAMissingOne) {
     Pty pty;
     USBInterface usb;
     usb.SetDevicePath("/nonexistent/ttyKOV0");
-    EXPECT_EQ(usb.OpenUsbSyncDriver(), USB_OPEN_FAILED);
+    EXPECT_EQ(usb.OpenUsbSyncDriver(), wire::USB_OPEN_FAILED);
     EXPECT_EQ(usb.m_hDevice, INVALID_DEVICE_HANDLE);
     usb.SetDevicePath(pty.Path().c_str());
-    ASSERT_EQ(usb.OpenUsbSyncDriver(), USB_OPEN_OK);
+    ASSERT_EQ(usb.OpenUsbSyncDriver(), wire::USB_OPEN_OK);
     const uint8_t word[4] = {0x80, 0x55, 0x55, 0xFF};
-    EXPECT_EQ(usb.Write_USB_Data(word, 4), USB_WRITE_OK);
+    EXPECT_EQ(usb.Write_USB_Data(word, 4), wire::USB_WRITE_OK);
     EXPECT_EQ(pty.ReadExactly(4), std::vector<uint8_t>(word, word + 4));
     usb.CloseUSBSyncDriver();
 }

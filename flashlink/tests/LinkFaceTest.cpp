@@ -5,6 +5,7 @@
 
 #include "CVug_CommsDLL.h"
 #include "FakePipe.h"
+#include "WireWords.h"
 
 namespace {
 
@@ -68,12 +69,12 @@ TEST_F(LinkFace, DeviceLayerOpenReportsItsExactCodes) {
     USBInterface usb;
     usb.SetPipe(&pipe);
     pipe.present = false;
-    EXPECT_EQ(usb.OpenUsbSyncDriver(), USB_OPEN_FAILED);
+    EXPECT_EQ(usb.OpenUsbSyncDriver(), wire::USB_OPEN_FAILED);
     EXPECT_EQ(usb.m_hDevice, INVALID_DEVICE_HANDLE);
     usb.CloseUSBSyncDriver();
     EXPECT_EQ(pipe.closeCalls, 0) << "closing after a failed open touches nothing";
     pipe.present = true;
-    EXPECT_EQ(usb.OpenUsbSyncDriver(), USB_OPEN_OK);
+    EXPECT_EQ(usb.OpenUsbSyncDriver(), wire::USB_OPEN_OK);
     usb.CloseUSBSyncDriver();
     EXPECT_EQ(pipe.closeCalls, 1);
 }
@@ -97,13 +98,13 @@ TEST_P(DevicePieces, WritesAndReadsGoOutInPiecesOfAtMost12288Bytes) {
     std::vector<uint8_t> data(c.length);
     std::iota(data.begin(), data.end(), 0);
 
-    ASSERT_EQ(usb.Write_USB_Data(data.data(), c.length), USB_WRITE_OK);
+    ASSERT_EQ(usb.Write_USB_Data(data.data(), c.length), wire::USB_WRITE_OK);
     EXPECT_EQ(pipe.writeSizes, c.pieces);
     EXPECT_EQ(pipe.written, data);
 
     pipe.toRead.assign(data.begin(), data.end());
     std::vector<uint8_t> back(c.length);
-    ASSERT_EQ(usb.Read_USB_Data(back.data(), c.length), USB_READ_OK);
+    ASSERT_EQ(usb.Read_USB_Data(back.data(), c.length), wire::USB_READ_OK);
     EXPECT_EQ(pipe.readSizes, c.pieces);
     EXPECT_EQ(back, data);
 }
@@ -112,7 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
     Lengths, DevicePieces,
     ::testing::Values(PieceCase{0, {0}}, PieceCase{4, {4}}, PieceCase{12288, {12288}},
                       PieceCase{12289, {12288, 1}}, PieceCase{24576, {12288, 12288}},
-                      PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}));
+                      PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}),
+    [](const ::testing::TestParamInfo<PieceCase>& info) {
+        return "bytes_" + std::to_string(info.param.length);
+    });
 
 TEST(DeviceFailures, TheFirstFailingPieceEndsTheTransfer) {
     FakePipe pipe;
@@ -120,12 +124,13 @@ TEST(DeviceFailures, TheFirstFailingPieceEndsTheTransfer) {
     usb.SetPipe(&pipe);
     pipe.failWriteAt = 1;
     std::vector<uint8_t> data(30000);
-    EXPECT_EQ(usb.Write_USB_Data(data.data(), 30000), USB_IO_FAILED);
+    EXPECT_EQ(usb.Write_USB_Data(data.data(), 30000), wire::USB_IO_FAILED);
     EXPECT_EQ(pipe.writeSizes.size(), 2u);
 
     std::vector<uint8_t> back(8);
     pipe.toRead.assign(4, 0);
-    EXPECT_EQ(usb.Read_USB_Data(back.data(), 8), USB_IO_FAILED) << "a short read is a failure";
+    EXPECT_EQ(usb.Read_USB_Data(back.data(), 8), wire::USB_IO_FAILED)
+        << "a short read is a failure";
 }
 
 } // namespace

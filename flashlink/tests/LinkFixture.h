@@ -8,6 +8,7 @@
 #include "CVug_CommsDLL.h"
 #include "FakePipe.h"
 #include "Transcript.h"
+#include "WireWords.h"
 
 // What a progress bar was told, in order: "range N" and "pos N".
 class RecordedProgress : public ProgressSink {
@@ -45,7 +46,7 @@ protected:
     void QueueBytes(const std::vector<uint8_t>& bytes) {
         pipe.toRead.insert(pipe.toRead.end(), bytes.begin(), bytes.end());
     }
-    Lines Transcript() const { return recorder.Lines(); }
+    Lines Transcript() const { return recorder.Lines(wire::Name); }
 
     FakePipe pipe;
     RecordingPipe recorder;
@@ -56,7 +57,7 @@ protected:
 };
 
 inline std::string W(uint32_t word) {
-    const char* name = LinkWordName(word);
+    const char* name = wire::Name(word);
     return name ? name : RecordingPipe::Hex(word);
 }
 inline std::string Sent(uint32_t word) {

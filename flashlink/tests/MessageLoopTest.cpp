@@ -11,7 +11,7 @@ namespace {
 class MessageLoop : public LinkTest {
 protected:
     void QueueText(const std::string& text) {
-        Queue({MSG_TEXT_LENGTH, static_cast<uint32_t>(text.size()), MSG_TEXT});
+        Queue({wire::MSG_TEXT_LENGTH, static_cast<uint32_t>(text.size()), wire::MSG_TEXT});
         QueueBytes(std::vector<uint8_t>(text.begin(), text.end()));
     }
     static std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -22,7 +22,7 @@ protected:
 };
 
 TEST_F(MessageLoop, AnAckAloneEndsItWithTheBarAtItsStart) {
-    Queue({WORD_ACK});
+    Queue({wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(progress.events, (Lines{"range 100", "pos 0"}));
     EXPECT_TRUE(messages.shown.empty());
@@ -30,23 +30,24 @@ TEST_F(MessageLoop, AnAckAloneEndsItWithTheBarAtItsStart) {
 
 TEST_F(MessageLoop, FollowsTextsProgressAndSkipsWordsItDoesNotHandle) {
     QueueText("Erasing OS");
-    Queue({MSG_PROGRESS_POS, 40, MSG_PROGRESS_RANGE, 250, MSG_PROGRESS_POS, 7});
+    Queue({wire::MSG_PROGRESS_POS, 40, wire::MSG_PROGRESS_RANGE, 250, wire::MSG_PROGRESS_POS, 7});
     // Host-direction words and strangers carry nothing after them.
-    Queue({MSG_FLASH_MODE, MSG_FILE_KIND_0, MSG_FILE_KIND_1, MSG_READY, 0xAAAA0011, 0x12345678});
-    Queue({MSG_LENGTH, 4, MSG_STORE_FILE});
+    Queue({wire::MSG_FLASH_MODE, wire::MSG_FILE_KIND_0, wire::MSG_FILE_KIND_1, wire::MSG_READY,
+           0xAAAA0011, 0x12345678});
+    Queue({wire::MSG_LENGTH, 4, wire::MSG_STORE_FILE});
     QueueBytes({1, 2, 3, 4});
     QueueText(std::string(4095, 'x'));
-    Queue({WORD_ACK, 0xDEAD});
+    Queue({wire::WORD_ACK, 0xDEAD});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(progress.events,
               (Lines{"range 100", "pos 0", "pos 40", "range 250", "pos 0", "pos 7"}));
-    EXPECT_EQ(pipe.toRead.size(), 4u) << "nothing read after the closing WORD_ACK";
+    EXPECT_EQ(pipe.toRead.size(), 4u) << "nothing read after the closing wire::WORD_ACK";
     EXPECT_TRUE(pipe.written.empty()) << "no file has a name, so no request is answered";
     EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(MessageLoop, AFirmwareErrorIsShownAsASignedCode) {
-    Queue({MSG_PROGRESS_POS, 60, MSG_FIRMWARE_ERROR, 0xFFFFFFFF, WORD_ACK});
+    Queue({wire::MSG_PROGRESS_POS, 60, wire::MSG_FIRMWARE_ERROR, 0xFFFFFFFF, wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 0);
     EXPECT_EQ(messages.shown, Lines{"-|Flash Firmware Error occurred:  code -1"});
     EXPECT_EQ(progress.events.back(), "pos 0");
@@ -60,23 +61,26 @@ TEST_F(MessageLoop, AnswersFileRequestsWithTheNamedFiles) {
     link.SetHostFile(HOST_FILE_0, dir.File("zero.bin").c_str());
     link.SetHostFile(HOST_FILE_1, dir.File("one.bin").c_str());
     link.SetHostFile(HOST_FLASH_FILE, dir.File("flash.bin").c_str());
-    Queue({MSG_REQUEST_FILE_0, MSG_REQUEST_FILE_1, MSG_REQUEST_FLASH_SIZE, WORD_ACK});
+    Queue({wire::MSG_REQUEST_FILE_0, wire::MSG_REQUEST_FILE_1, wire::MSG_REQUEST_FLASH_SIZE,
+           wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(Transcript(),
-              (Lines{Got(MSG_REQUEST_FILE_0), Sent(MSG_LENGTH), Sent(3), Sent(MSG_FILE_KIND_0),
-                     SentBytes(3), Got(MSG_REQUEST_FILE_1), Sent(MSG_LENGTH), Sent(1),
-                     Sent(MSG_FILE_KIND_1), SentBytes(1), Got(MSG_REQUEST_FLASH_SIZE),
-                     Sent(MSG_LENGTH), Sent(70000), Got(WORD_ACK)}));
+              (Lines{Got(wire::MSG_REQUEST_FILE_0), Sent(wire::MSG_LENGTH), Sent(3),
+                     Sent(wire::MSG_FILE_KIND_0), SentBytes(3), Got(wire::MSG_REQUEST_FILE_1),
+                     Sent(wire::MSG_LENGTH), Sent(1), Sent(wire::MSG_FILE_KIND_1), SentBytes(1),
+                     Got(wire::MSG_REQUEST_FLASH_SIZE), Sent(wire::MSG_LENGTH), Sent(70000),
+                     Got(wire::WORD_ACK)}));
 }
 
 TEST_F(MessageLoop, AnUploadInTwoChunksIsSavedWhenTheSecondCompletesIt) {
     link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());
     const std::vector<uint8_t> image = Pattern(10000);
-    Queue({MSG_UPLOAD_BEGIN, 10000, MSG_LENGTH, 6000, MSG_UPLOAD_CHUNK});
+    Queue({wire::MSG_UPLOAD_BEGIN, 10000, wire::MSG_LENGTH, 6000, wire::MSG_UPLOAD_CHUNK});
     QueueBytes(std::vector<uint8_t>(image.begin(), image.begin() + 6000));
-    Queue({MSG_TEXT_LENGTH, 0, MSG_TEXT, MSG_LENGTH, 4000, MSG_UPLOAD_CHUNK});
+    Queue(
+        {wire::MSG_TEXT_LENGTH, 0, wire::MSG_TEXT, wire::MSG_LENGTH, 4000, wire::MSG_UPLOAD_CHUNK});
     QueueBytes(std::vector<uint8_t>(image.begin() + 6000, image.end()));
-    Queue({WORD_ACK});
+    Queue({wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(FileBytes(dir.File("upload.bin")), image);
     EXPECT_EQ(link.m_pRxBuffer, nullptr) << "released with the save";
@@ -85,11 +89,11 @@ TEST_F(MessageLoop, AnUploadInTwoChunksIsSavedWhenTheSecondCompletesIt) {
 TEST_F(MessageLoop, AStoredCfgFileKeepsTheTwoHalvesWithoutTheWordBetween) {
     link.SetHostFile(HOST_STORED_FILE, dir.File("radio.cfg").c_str());
     const std::vector<uint8_t> halves = Pattern(65536, 5);
-    Queue({MSG_LENGTH, 65536, MSG_STORE_FILE});
+    Queue({wire::MSG_LENGTH, 65536, wire::MSG_STORE_FILE});
     QueueBytes(std::vector<uint8_t>(halves.begin(), halves.begin() + 32768));
     Queue({0xEEEEEEEE});
     QueueBytes(std::vector<uint8_t>(halves.begin() + 32768, halves.end()));
-    Queue({WORD_ACK});
+    Queue({wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(FileBytes(dir.File("radio.cfg")), halves);
 }
@@ -102,13 +106,17 @@ struct BadStream {
     const char* message;
 };
 
+void PrintTo(const BadStream& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeviceBreaksTheRules : public MessageLoop, public ::testing::WithParamInterface<BadStream> {};
 
 TEST_P(DeviceBreaksTheRules, EndsTheLoopWithAMessage) {
     const BadStream& c = GetParam();
     for (uint32_t w : c.words)
         Queue({w});
-    Queue({WORD_ACK});
+    Queue({wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 0);
     EXPECT_EQ(messages.shown, Lines{std::string("Error|") + c.message});
     EXPECT_EQ(pipe.toRead.size(), 4u) << "the rest of the stream is left unread";
@@ -118,31 +126,29 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, DeviceBreaksTheRules,
     ::testing::Values(
         BadStream{"TextLongerThanItsBuffer",
-                  {MSG_TEXT_LENGTH, 4096, MSG_TEXT},
+                  {wire::MSG_TEXT_LENGTH, 4096, wire::MSG_TEXT},
                   "Error, the handset sent a text of 4096 bytes; at most 4095 fit."},
         BadStream{"ChunkBeforeAnyUpload",
-                  {MSG_LENGTH, 8, MSG_UPLOAD_CHUNK},
+                  {wire::MSG_LENGTH, 8, wire::MSG_UPLOAD_CHUNK},
+                  "Error, the handset sent upload data before announcing an upload."},
+        BadStream{"ChunkAfterAFinishedUpload",
+                  {wire::MSG_UPLOAD_BEGIN, 4, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 7,
+                   wire::MSG_UPLOAD_CHUNK},
                   "Error, the handset sent upload data before announcing an upload."},
         BadStream{"ChunkBeyondTheAnnouncedUpload",
-                  {MSG_UPLOAD_BEGIN, 8, MSG_LENGTH, 4, MSG_UPLOAD_CHUNK, 1, MSG_LENGTH, 8,
-                   MSG_UPLOAD_CHUNK},
+                  {wire::MSG_UPLOAD_BEGIN, 8, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 1,
+                   wire::MSG_LENGTH, 8, wire::MSG_UPLOAD_CHUNK},
                   "Error, the handset sent more upload data than the 8 bytes it announced."},
         BadStream{"StoredFileLargerThanItsBuffer",
-                  {MSG_LENGTH, 65537, MSG_STORE_FILE},
+                  {wire::MSG_LENGTH, 65537, wire::MSG_STORE_FILE},
                   "Error, the handset sent a file of 65537 bytes; at most 65536 fit."}),
     [](const ::testing::TestParamInfo<BadStream>& info) { return info.param.name; });
 
-TEST_F(MessageLoop, AChunkAfterAFinishedUploadIsRefused) {
-    Queue({MSG_UPLOAD_BEGIN, 4, MSG_LENGTH, 4, MSG_UPLOAD_CHUNK, 7, MSG_UPLOAD_CHUNK, WORD_ACK});
-    EXPECT_EQ(link.MessageHandler(), 0);
-    EXPECT_EQ(messages.shown,
-              Lines{"Error|Error, the handset sent upload data before announcing an upload."});
-}
-
 TEST_F(MessageLoop, ASecondUploadLandsInItsOwnBuffer) {
     link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());
-    Queue({MSG_UPLOAD_BEGIN, 4, MSG_LENGTH, 4, MSG_UPLOAD_CHUNK, 0x01010101});
-    Queue({MSG_UPLOAD_BEGIN, 8, MSG_LENGTH, 8, MSG_UPLOAD_CHUNK, 0x02020202, 0x03030303, WORD_ACK});
+    Queue({wire::MSG_UPLOAD_BEGIN, 4, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 0x01010101});
+    Queue({wire::MSG_UPLOAD_BEGIN, 8, wire::MSG_LENGTH, 8, wire::MSG_UPLOAD_CHUNK, 0x02020202,
+           0x03030303, wire::WORD_ACK});
     EXPECT_EQ(link.MessageHandler(), 1);
     EXPECT_EQ(FileBytes(dir.File("upload.bin")), (std::vector<uint8_t>{2, 2, 2, 2, 3, 3, 3, 3}));
 }
@@ -154,8 +160,9 @@ TEST_F(MessageLoop, ALostDeviceEndsItInsteadOfReadingForEver) {
     EXPECT_EQ(pipe.readSizes.size(), 1u);
 
     // Cut in the middle of a message: an argument or the bytes of a text never come.
-    for (std::vector<uint32_t> words : {std::vector<uint32_t>{MSG_PROGRESS_POS},
-                                        std::vector<uint32_t>{MSG_TEXT_LENGTH, 8, MSG_TEXT, 1}}) {
+    for (std::vector<uint32_t> words :
+         {std::vector<uint32_t>{wire::MSG_PROGRESS_POS},
+          std::vector<uint32_t>{wire::MSG_TEXT_LENGTH, 8, wire::MSG_TEXT, 1}}) {
         messages.shown.clear();
         for (uint32_t w : words)
             Queue({w});

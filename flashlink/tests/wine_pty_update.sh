@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The link inside Wine against kovvboot on a pty, linked as the prefix's wceusbsh001 device:
-# a whole update whose flashed bytes must equal the image's payload, then cables pulled while
-# the link writes a block and while it waits for an acknowledgement, each of which must end
-# the update instead of hanging it.
+# The update worker and the link inside Wine against kovvboot on a pty, linked as the prefix's
+# wceusbsh001 device: a whole update whose flashed bytes must equal the image's payload, then
+# cables pulled while the link writes a block and while it waits for an acknowledgement, each
+# of which must end the update as a failed transfer instead of hanging it.
 #   wine_pty_update.sh KOVWINE WINE_PTY_UPDATE_EXE KOVVBOOT
 set -euo pipefail
 kovwine=$1 exe=$2 kovvboot=$3
@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-run() { # name, expected failed call, kovvboot options...
+run() { # name, how it must end (finished or transfer), kovvboot options...
   local name=$1 expected=$2
   shift 2
   mkdir -p "$work/$name"
@@ -35,7 +35,7 @@ run() { # name, expected failed call, kovvboot options...
   wait "$vboot_pid" || status=$?
   vboot_pid=
   echo "$name: kovvboot exit status $status"
-  if [ "$expected" = none ]; then
+  if [ "$expected" = finished ]; then
     [ "$status" -eq 0 ] && cmp "$work/$name/payload.bin" "$work/$name/os.bin"
     echo "$name: flashed OS partition equals the image's payload"
   else
@@ -43,6 +43,6 @@ run() { # name, expected failed call, kovvboot options...
   fi
 }
 
-run whole none
-run pulled_in_write LoadRAM --pull-at block:300
-run pulled_in_read LoadRAM --pull-at ack:300
+run whole finished
+run pulled_in_write transfer --pull-at block:300
+run pulled_in_read transfer --pull-at ack:300

@@ -113,7 +113,13 @@ start_vboot --late-ack 50@0
 # --foreground: timeout must pass on Ctrl-C to the flasher alone, once, as a terminal would.
 timeout --foreground 120 "$flash" --device "$device" "$work/big" >"$work/ctrlc.out" 2>&1 &
 flash_pid=$!
-sleep 1
+# Signal once the flasher says the OS transfer has begun: its handler is in place by then,
+# and the late acknowledgements keep the transfer going for seconds after that line.
+for _ in $(seq 600); do
+  grep -qF "Upgrade OS" "$work/ctrlc.out" && break
+  kill -0 "$flash_pid" 2>/dev/null || break
+  sleep 0.05
+done
 kill -INT "$flash_pid"
 wait "$flash_pid"; status=$?
 stop_vboot

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "CVug_CommsDLL.h"
+#include "HandMadeImage.h"
 #include "MemoryWire.h"
-#include "SampleKit.h"
-#include "UpdateDriver.h"
+#include "UpdateThreadRun.h"
 #include "VirtualBootLoader.h"
 
 class SeenProgress : public ProgressSink {
@@ -27,6 +27,11 @@ public:
 // The link against the virtual boot loader over an in-memory wire, the device on its thread.
 class DeviceTest : public ::testing::Test {
 protected:
+    DeviceTest() {
+        SucceededFlag(PageKind::Normal) = 0;
+        SucceededFlag(PageKind::Rescue) = 0;
+    }
+
     void Connect(const BootLoaderScript& script = BootLoaderScript()) {
         device.reset(new VirtualBootLoader(script));
         device->Start(wire.DeviceEnd());
@@ -43,19 +48,22 @@ protected:
     void EnterOsSession() {
         const uint8_t key[96] = {};
         ASSERT_NE(link.LoadKey(key, 96), 0);
-        ASSERT_EQ(link.LoadFlashMode(FLASH_MODE_OS), 1);
+        ASSERT_EQ(link.LoadFlashMode(0xFFFF000B), 1);
         const uint8_t version[6] = {1};
         ASSERT_EQ(link.LoadVersion(version, 6), 1);
     }
-    static std::vector<uint8_t> OsImage(uint16_t mib = 1, uint32_t seed = 1) {
-        SampleImageSpec spec;
-        spec.updateMode = UPDATE_MODE_OS;
-        spec.osSizeMiB = mib;
-        spec.seed = seed;
-        return BuildSampleImage(spec);
+    static std::vector<uint8_t> OsImage(uint16_t mib = 1) {
+        HandMadeImage image;
+        image.osMiB = mib;
+        return image.Bytes();
     }
     static std::vector<uint8_t> Payload(const std::vector<uint8_t>& image) {
-        return std::vector<uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end());
+        return std::vector<uint8_t>(image.begin() + 1024, image.end());
+    }
+    // The update worker's run on the connected link, as the Update button starts it.
+    UpdateThreadOutcome Update(const std::vector<uint8_t>& image,
+                               const std::vector<uint8_t>* ipl = nullptr) {
+        return RunUpdateThread(link, page, image, ipl);
     }
 
     MemoryWire wire;
@@ -63,4 +71,5 @@ protected:
     CVug_CommsDLL link;
     SeenProgress progress;
     SeenMessages messages;
+    RecordingPage page;
 };

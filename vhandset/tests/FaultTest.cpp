@@ -1,30 +1,27 @@
-// The faults the virtual boot loader plays, and what the link makes of each: every case ends,
-// with the result and text a caller can act on.
+// The faults the virtual boot loader plays, and what the link and the update worker make of
+// each: every case ends, with the result and text a caller can act on.
 #include "DeviceFixture.h"
+#include "WireWords.h"
+#include "WorkerTexts.h"
 
 namespace {
+
+constexpr uint32_t kMiB = 1048576;
+constexpr uint32_t kLoadAddress = 0x10100000;
+
+// A clock that moves on by one second at every reading, so that the link's three-second rule
+// is counted in queries, not waited for.
+class SteppingClock : public LinkClock {
+public:
+    uint32_t NowSeconds() override { return now++; }
+    uint32_t now = 5000;
+};
 
 class Faults : public DeviceTest {};
 
 // Handshakes of an OS session's RAM load, counted as they end: 1 LoadRAM's own, 2 the first
 // block's, and so on; the last is the closing one.
 constexpr uint32_t kFirstBlockHandshake = 2;
-
-TEST_F(Faults, AnAcknowledgementOnlyOnTheThirdQueryStillGetsTheBlockAcross) {
-    BootLoaderScript script;
-    script.ackOnQuery = 3;
-    script.ackOnQueryHandshake = kFirstBlockHandshake;
-    const std::vector<uint8_t> image = OsImage(1);
-    Connect(script);
-    EnterOsSession();
-    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 1);
-    Disconnect();
-    const std::vector<uint32_t>& words = device->ReceivedWords();
-    const std::vector<uint32_t> expected = {CMD_ADDRESS, RAM_LOAD_ADDRESS, WORD_ACK,
-                                            WORD_ACK,    WORD_ACK,         CMD_BLOCK_DATA};
-    EXPECT_NE(std::search(words.begin(), words.end(), expected.begin(), expected.end()),
-              words.end());
-}
 
 TEST_F(Faults, LoadRamAsksOnlyOnceBeforeItsTransfer) {
     BootLoaderScript script;
@@ -33,47 +30,81 @@ TEST_F(Faults, LoadRamAsksOnlyOnceBeforeItsTransfer) {
     Connect(script);
     EnterOsSession();
     const std::vector<uint8_t> data(100);
-    EXPECT_EQ(link.LoadRAM(data.data(), RAM_LOAD_ADDRESS, 100), 0);
+    EXPECT_EQ(link.LoadRAM(data.data(), kLoadAddress, 100), 0);
     EXPECT_STREQ(link.m_ErrorText, "Error: Device probably not recognized by 2nd boot");
     Disconnect();
-    EXPECT_EQ(device->ReceivedWords().back(), WORD_ACK) << "nothing after the one query";
+    EXPECT_EQ(device->ReceivedWords().back(), wire::WORD_ACK) << "nothing after the one query";
 }
 
 struct LateCase {
     const char* name;
-    bool busy;
-    uint32_t delayMs;
+    uint32_t ackOnQuery; // the query of the first block's handshake that is acknowledged
+    uint32_t silentMs;   // how long the device keeps quiet before that acknowledgement
     int result;
 };
 
+void PrintTo(const LateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LateAcknowledgement : public Faults, public ::testing::WithParamInterface<LateCase> {};
 
-// A device that is silent for over three seconds is waited for; one that keeps answering
-// other words for that long is given up.
+// The link's clock moves a second per reading: it notes the time, then reads it after each
+// failed query, and gives up once more than three seconds have passed. A device that is only
+// silent is waited for, however long; one that keeps answering other words is given up.
 TEST_P(LateAcknowledgement, OfAFullBlock) {
     const LateCase& c = GetParam();
     BootLoaderScript script;
-    script.lateAckMs = c.delayMs;
+    script.ackOnQuery = c.ackOnQuery;
+    script.ackOnQueryHandshake = kFirstBlockHandshake;
+    script.lateAckMs = c.silentMs;
     script.lateAckHandshake = kFirstBlockHandshake;
-    script.lateAckBusy = c.busy;
+    SteppingClock clock;
+    link.SetClock(&clock);
     const std::vector<uint8_t> image = OsImage(1);
     Connect(script);
     EnterOsSession();
-    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), c.result);
+    EXPECT_EQ(link.LoadRAM(image.data() + 1024, kLoadAddress, kMiB), c.result);
     if (!c.result) {
         EXPECT_STREQ(link.m_ErrorText, "Error: Device probably not recognized by 2nd boot");
     }
     Disconnect();
+    const std::vector<uint32_t>& words = device->ReceivedWords();
+    std::vector<uint32_t> expected = {wire::CMD_ADDRESS, kLoadAddress};
+    expected.insert(expected.end(), c.result ? c.ackOnQuery : 4, wire::WORD_ACK);
+    if (c.result)
+        expected.push_back(wire::CMD_BLOCK_DATA);
+    const auto at = std::search(words.begin(), words.end(), expected.begin(), expected.end());
+    ASSERT_NE(at, words.end());
+    if (!c.result) {
+        EXPECT_EQ(at + expected.size(), words.end()) << "four queries, then nothing more";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LateAcknowledgement,
-                         ::testing::Values(LateCase{"Silent", false, 3200, 1},
-                                           LateCase{"Busy", true, 5000, 0}),
+                         ::testing::Values(LateCase{"SilentForAWhile", 1, 300, 1},
+                                           LateCase{"OnTheThirdQuery", 3, 0, 1},
+                                           LateCase{"OnTheFourthQuery", 4, 0, 1},
+                                           LateCase{"OnTheFifthQueryIsTooLate", 5, 0, 0}),
                          [](const ::testing::TestParamInfo<LateCase>& info) {
                              return info.param.name;
                          });
 
-TEST_F(Faults, AWrongCrcStopsTheLoadWhenTheCheckIsOn) {
+// A load whose third block the device answers with a wrong CRC, and what follows it.
+enum class AfterWrongCrc { Nothing, LoadAgain, CloseTheMode };
+
+struct CrcCase {
+    const char* name;
+    AfterWrongCrc then;
+};
+
+void PrintTo(const CrcCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WrongCrc : public Faults, public ::testing::WithParamInterface<CrcCase> {};
+
+TEST_P(WrongCrc, StopsTheLoadWhenTheCheckIsOn) {
     BootLoaderScript script;
     script.wrongCrcAt = 3;
     const std::vector<uint8_t> image = OsImage(1);
@@ -81,43 +112,37 @@ TEST_F(Faults, AWrongCrcStopsTheLoadWhenTheCheckIsOn) {
     EnterOsSession();
     int crcCheck = 1;
     link.m_pCrcCheck = &crcCheck;
-    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 0);
+    EXPECT_EQ(link.LoadRAM(image.data() + 1024, kLoadAddress, kMiB), 0);
     EXPECT_STREQ(link.m_ErrorText, "Error CRC failure");
     EXPECT_EQ(progress.events.back(), "pos 1") << "two blocks passed their check";
-    Disconnect();
+
+    switch (GetParam().then) {
+    case AfterWrongCrc::Nothing:
+        Disconnect();
+        break;
+    case AfterWrongCrc::LoadAgain:
+        EXPECT_EQ(link.LoadRAM(image.data() + 1024, kLoadAddress, kMiB), 1);
+        link.LoadData(wire::DATA_WORD_CLOSE);
+        EXPECT_EQ(link.MessageHandler(), 1);
+        Disconnect();
+        EXPECT_EQ(device->Flashed(FlashPartition::OS), Payload(image)) << "flashed whole";
+        break;
+    case AfterWrongCrc::CloseTheMode:
+        link.LoadData(wire::DATA_WORD_CLOSE);
+        EXPECT_EQ(link.MessageHandler(), 0);
+        Disconnect();
+        EXPECT_EQ(device->LastErrorCode(), kErrorLoadIncomplete);
+        EXPECT_FALSE(device->HasFlashed(FlashPartition::OS));
+        break;
+    }
 }
 
-TEST_F(Faults, ALoadStartedAgainAfterAFailureIsFlashedWhole) {
-    BootLoaderScript script;
-    script.wrongCrcAt = 3;
-    const std::vector<uint8_t> image = OsImage(1);
-    Connect(script);
-    EnterOsSession();
-    int crcCheck = 1;
-    link.m_pCrcCheck = &crcCheck;
-    ASSERT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 0);
-    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 1);
-    link.LoadData(DATA_WORD_CLOSE);
-    EXPECT_EQ(link.MessageHandler(), 1);
-    Disconnect();
-    EXPECT_EQ(device->Flashed(FlashPartition::OS), Payload(image));
-}
-
-TEST_F(Faults, AFlashModeClosedOnAnUnfinishedLoadEndsInAFirmwareError) {
-    BootLoaderScript script;
-    script.wrongCrcAt = 3;
-    const std::vector<uint8_t> image = OsImage(1);
-    Connect(script);
-    EnterOsSession();
-    int crcCheck = 1;
-    link.m_pCrcCheck = &crcCheck;
-    ASSERT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, MIB), 0);
-    link.LoadData(DATA_WORD_CLOSE);
-    EXPECT_EQ(link.MessageHandler(), 0);
-    Disconnect();
-    EXPECT_EQ(device->LastErrorCode(), kErrorLoadIncomplete);
-    EXPECT_FALSE(device->HasFlashed(FlashPartition::OS));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Then, WrongCrc,
+    ::testing::Values(CrcCase{"StopThere", AfterWrongCrc::Nothing},
+                      CrcCase{"LoadAgainWhole", AfterWrongCrc::LoadAgain},
+                      CrcCase{"CloseTheModeOnAnUnfinishedLoad", AfterWrongCrc::CloseTheMode}),
+    [](const ::testing::TestParamInfo<CrcCase>& info) { return info.param.name; });
 
 TEST_F(Faults, TheCrcCheckPassesAgainstTheDevicesOwnCrc) {
     const std::vector<uint8_t> image = OsImage(1);
@@ -125,19 +150,21 @@ TEST_F(Faults, TheCrcCheckPassesAgainstTheDevicesOwnCrc) {
     EnterOsSession();
     int crcCheck = 1;
     link.m_pCrcCheck = &crcCheck;
-    EXPECT_EQ(link.LoadRAM(image.data() + IMAGE_HEADER_SIZE, RAM_LOAD_ADDRESS, 65536 * 2 + 5), 1);
+    EXPECT_EQ(link.LoadRAM(image.data() + 1024, kLoadAddress, 65536 * 2 + 5), 1);
     Disconnect();
 }
 
-TEST_F(Faults, AFirmwareErrorEndsTheUpdateWithItsCodeShown) {
+TEST_F(Faults, AFirmwareErrorEndsTheUpdateWithItsCodeShownSigned) {
     BootLoaderScript script;
     script.stream = {StreamItem::Of(StreamItem::ProgressRange, 10),
                      StreamItem::Of(StreamItem::ProgressPos, 4),
                      StreamItem::Of(StreamItem::FirmwareError, static_cast<uint32_t>(-5))};
     Connect(script);
-    EXPECT_STREQ(DriveUpdate(link, OsImage(1)).failedAt, "MessageHandler");
+    const UpdateThreadOutcome outcome = Update(OsImage(1));
     Disconnect();
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"Flash Firmware Error occurred:  code -5"});
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.failure, UpdateFailure::MessageLoop);
+    EXPECT_EQ(page.entries.back(), L"link box: Flash Firmware Error occurred:  code -5");
     EXPECT_TRUE(device->LastUpdateFailed());
 }
 
@@ -146,9 +173,14 @@ struct PullCase {
     DeviceEvent event;
     uint32_t nth;
     bool withIpl;
-    const char* failedAt;
+    UpdateFailure failure;
+    std::wstring lastShown;
     bool osFlashed;
 };
+
+void PrintTo(const PullCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PulledCable : public Faults, public ::testing::WithParamInterface<PullCase> {};
 
@@ -156,26 +188,45 @@ TEST_P(PulledCable, EndsTheUpdateWhereItHappens) {
     const PullCase& c = GetParam();
     BootLoaderScript script;
     script.pullAt = {c.event, c.nth};
-    SampleImageSpec iplSpec;
-    iplSpec.payloadBytes = 5000;
-    const std::vector<uint8_t> ipl = BuildSampleImage(iplSpec);
+    const std::vector<uint8_t> image = OsImage(1);
+    const std::vector<uint8_t> ipl = HandMadeIpl(image, 5000);
     Connect(script);
-    EXPECT_STREQ(DriveUpdate(link, OsImage(1), c.withIpl ? &ipl : nullptr).failedAt, c.failedAt);
+    const UpdateThreadOutcome outcome = Update(image, c.withIpl ? &ipl : nullptr);
     EXPECT_EQ(Disconnect(), VirtualBootLoader::End::CablePulled);
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.failure, c.failure);
+    ASSERT_FALSE(page.entries.empty());
+    EXPECT_EQ(page.entries.back(), c.lastShown);
+    EXPECT_FALSE(page.Has(std::wstring(L"notice: ") + said::CONGRATULATIONS));
     EXPECT_EQ(device->HasFlashed(FlashPartition::OS), c.osFlashed);
 }
 
+std::wstring Status(const wchar_t* t) {
+    return std::wstring(L"status: ") + t;
+}
+std::wstring Box(const wchar_t* t) {
+    return std::wstring(L"box: ") + t;
+}
+const wchar_t* const kLost =
+    L"link box: Error, lost the connection to the handset while it was flashing.";
+
 // Each moment is one at which nothing the host still expects is on its way to it, so the
-// failing call does not depend on timing.
+// failing call does not depend on timing. A refused version and a lost handset look alike to
+// the worker: the link only says that the handset did not accept it.
 INSTANTIATE_TEST_SUITE_P(
     Moments, PulledCable,
-    ::testing::Values(
-        PullCase{"AtTheKey", DeviceEvent::Key, 1, false, "LoadKey", false},
-        PullCase{"AtReadinessAfterTheIpl", DeviceEvent::Readiness, 2, true, "LoadFlashMode", false},
-        PullCase{"AtTheVersion", DeviceEvent::OfferedVersion, 1, false, "LoadVersion", false},
-        PullCase{"HalfWayThroughBlock5", DeviceEvent::Block, 5, false, "LoadRAM", false},
-        PullCase{"AtTheClosingHandshake", DeviceEvent::AckQuery, 18, false, "LoadRAM", false},
-        PullCase{"InTheMessageStream", DeviceEvent::Stream, 3, false, "MessageHandler", true}),
+    ::testing::Values(PullCase{"AtTheKey", DeviceEvent::Key, 1, false, UpdateFailure::KeyRefused,
+                               Box(said::INVALID_IMAGE_NORMAL), false},
+                      PullCase{"AtReadinessAfterTheIpl", DeviceEvent::Readiness, 2, true,
+                               UpdateFailure::FlashMode, Status(said::OS_FAILED), false},
+                      PullCase{"AtTheVersion", DeviceEvent::OfferedVersion, 1, false,
+                               UpdateFailure::VersionRefused, Status(said::OS_FAILED), false},
+                      PullCase{"HalfWayThroughBlock5", DeviceEvent::Block, 5, false,
+                               UpdateFailure::Transfer, Status(said::OS_FAILED), false},
+                      PullCase{"AtTheClosingHandshake", DeviceEvent::AckQuery, 18, false,
+                               UpdateFailure::Transfer, Status(said::OS_FAILED), false},
+                      PullCase{"InTheMessageStream", DeviceEvent::Stream, 3, false,
+                               UpdateFailure::MessageLoop, kLost, true}),
     [](const ::testing::TestParamInfo<PullCase>& info) { return info.param.name; });
 
 TEST_F(Faults, APulledCableInTheStreamIsReportedAsALostHandset) {
@@ -183,11 +234,10 @@ TEST_F(Faults, APulledCableInTheStreamIsReportedAsALostHandset) {
     script.stream = {StreamItem::Of(StreamItem::ProgressRange, 10),
                      StreamItem::Of(StreamItem::PullCable)};
     Connect(script);
-    EXPECT_STREQ(DriveUpdate(link, OsImage(1)).failedAt, "MessageHandler");
+    const UpdateThreadOutcome outcome = Update(OsImage(1));
     Disconnect();
-    EXPECT_EQ(messages.shown,
-              std::vector<std::string>{
-                  "Error, lost the connection to the handset while it was flashing."});
+    EXPECT_EQ(outcome.failure, UpdateFailure::MessageLoop);
+    EXPECT_EQ(page.entries.back(), kLost);
     EXPECT_TRUE(device->HasFlashed(FlashPartition::OS)) << "it had everything before the pull";
 }
 
@@ -195,8 +245,10 @@ TEST_F(Faults, APullAfterAByteCountCutsABlockInTwo) {
     BootLoaderScript script;
     script.pullAfterHostBytes = 300000;
     Connect(script);
-    EXPECT_STREQ(DriveUpdate(link, OsImage(1)).failedAt, "LoadRAM");
+    const UpdateThreadOutcome outcome = Update(OsImage(1));
     Disconnect();
+    EXPECT_EQ(outcome.failure, UpdateFailure::Transfer);
+    EXPECT_EQ(page.entries.back(), Status(said::OS_FAILED));
     EXPECT_EQ(device->BytesFromHost(), 300000u);
 }
 

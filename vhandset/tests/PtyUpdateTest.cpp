@@ -76,46 +76,49 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
+class PtyUpdate : public ::testing::Test {
+protected:
+    PtyUpdate() { SucceededFlag(PageKind::Normal) = 0; }
+    RecordingPage page;
+};
+
+TEST_F(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
     TempDir dir;
-    SampleImageSpec spec;
-    spec.updateMode = UPDATE_MODE_OS;
-    spec.osSizeMiB = 44;
-    const std::vector<uint8_t> image = BuildSampleImage(spec);
+    HandMadeImage spec;
+    spec.osMiB = 44;
+    const std::vector<uint8_t> image = spec.Bytes();
     ASSERT_EQ(image.size(), 46138368u);
 
     Kovvboot vboot({"--once", "--save", dir.Path()});
     ASSERT_FALSE(vboot.Path().empty());
     CVug_CommsDLL link;
-    SeenMessages messages;
-    SeenProgress progress;
-    link.SetMessageSink(&messages);
-    link.m_pProgress = &progress;
-    int crcCheck = 0;
-    link.m_pCrcCheck = &crcCheck;
     link.SetDevicePath(vboot.Path().c_str());
     ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
-    const UpdateOutcome outcome = DriveUpdate(link, image);
-    link.CloseUSBSyncDriver();
+    const UpdateThreadOutcome outcome = RunUpdateThread(link, page, image);
 
-    EXPECT_EQ(outcome.failedAt, nullptr) << outcome.failedAt;
-    EXPECT_EQ(vboot.Wait(), 0);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(outcome.failure, UpdateFailure::None);
+    EXPECT_EQ(vboot.Wait(), 0) << "the worker closed the device after the update";
     EXPECT_TRUE(FileBytes(dir.File("os.bin")) ==
-                std::vector<uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()))
+                std::vector<uint8_t>(image.begin() + 1024, image.end()))
         << "the flashed OS partition differs from the image's payload";
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(std::count(progress.events.begin(), progress.events.end(), "range 704"), 1);
+    EXPECT_EQ(page.ranges.front(), 704u) << "44 MiB are 704 blocks";
+    EXPECT_EQ(page.entries.back(), L"guidance: Click close to Exit.");
 }
 
 struct PtyFaultCase {
     const char* name;
     std::vector<std::string> options;
-    const char* failedAt;
+    UpdateFailure failure;
     int exitStatus;
-    const char* message; // the link's message box, or ""
+    const wchar_t* lastShown;
 };
 
-class PtyFaults : public ::testing::TestWithParam<PtyFaultCase> {};
+void PrintTo(const PtyFaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PtyFaults : public PtyUpdate, public ::testing::WithParamInterface<PtyFaultCase> {};
 
 TEST_P(PtyFaults, EndTheUpdateAndKovvboot) {
     const PtyFaultCase& c = GetParam();
@@ -124,36 +127,49 @@ TEST_P(PtyFaults, EndTheUpdateAndKovvboot) {
     Kovvboot vboot(args);
     ASSERT_FALSE(vboot.Path().empty());
     CVug_CommsDLL link;
-    SeenMessages messages;
-    link.SetMessageSink(&messages);
     link.SetDevicePath(vboot.Path().c_str());
     ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
-    SampleImageSpec spec;
-    spec.osSizeMiB = 2;
-    EXPECT_STREQ(DriveUpdate(link, BuildSampleImage(spec)).failedAt, c.failedAt);
-    link.CloseUSBSyncDriver();
+    HandMadeImage spec;
+    spec.osMiB = 2;
+    const UpdateThreadOutcome outcome = RunUpdateThread(link, page, spec.Bytes());
+    if (outcome.failure != UpdateFailure::None)
+        link.CloseUSBSyncDriver(); // as the page's end does after a failed run
+    EXPECT_EQ(outcome.failure, c.failure);
     EXPECT_EQ(vboot.Wait(), c.exitStatus);
-    EXPECT_EQ(messages.shown,
-              *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    ASSERT_FALSE(page.entries.empty());
+    EXPECT_EQ(page.entries.back(), c.lastShown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, PtyFaults,
     ::testing::Values(
-        PtyFaultCase{
-            "CablePulledHalfWayThroughABlock", {"--pull-at", "block:20"}, "LoadRAM", 4, ""},
+        PtyFaultCase{"CablePulledHalfWayThroughABlock",
+                     {"--pull-at", "block:20"},
+                     UpdateFailure::Transfer,
+                     4,
+                     L"status: Error, Download OS Failed."},
         PtyFaultCase{"CablePulledWhileFlashing",
                      {"--stream", "range:10;pos:2;pull"},
-                     "MessageHandler",
+                     UpdateFailure::MessageLoop,
                      4,
-                     "Error, lost the connection to the handset while it was flashing."},
+                     L"link box: Error, lost the connection to the handset while it was "
+                     L"flashing."},
         PtyFaultCase{"FirmwareError",
                      {"--firmware-error", "-5"},
-                     "MessageHandler",
+                     UpdateFailure::MessageLoop,
                      3,
-                     "Flash Firmware Error occurred:  code -5"},
-        PtyFaultCase{"ReadinessAsAckAndAWord", {"--ready", "ack:12345678"}, nullptr, 0, ""},
-        PtyFaultCase{"KeyRefused", {"--key", "refuse"}, "LoadKey", 4, ""}),
+                     L"link box: Flash Firmware Error occurred:  code -5"},
+        PtyFaultCase{"ReadinessAsAckAndAWord",
+                     {"--ready", "ack:12345678"},
+                     UpdateFailure::None,
+                     0,
+                     L"guidance: Click close to Exit."},
+        PtyFaultCase{"KeyRefused",
+                     {"--key", "refuse"},
+                     UpdateFailure::KeyRefused,
+                     4,
+                     L"box: Error, The image file is invalid, please contact with the operator "
+                     L"to fetch a new image."}),
     [](const ::testing::TestParamInfo<PtyFaultCase>& info) { return info.param.name; });
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "ImageType.h"
-#include "SampleKit.h"
 #include "TempDir.h"
 #include "UpdateImage.h"
 #include "WelcomeImage.h"
@@ -9,12 +8,14 @@
 
 namespace {
 
+// The first 128 bytes of an update image: a known signature (or none, -1) and the update mode
+// at byte 120.
 std::vector<uint8_t> ImageWith(int signature, uint8_t mode) {
-    SampleImageSpec spec;
-    spec.signature = signature;
-    spec.updateMode = mode;
-    spec.payloadBytes = 64;
-    return BuildSampleImage(spec);
+    std::vector<uint8_t> image(128 + 64, 0x5A);
+    if (signature >= 0)
+        std::copy(ImageTypeSignature(signature), ImageTypeSignature(signature) + 32, image.begin());
+    image[120] = mode;
+    return image;
 }
 
 WelcomeImageCheck CheckBytes(const std::vector<uint8_t>& bytes) {
@@ -23,16 +24,14 @@ WelcomeImageCheck CheckBytes(const std::vector<uint8_t>& bytes) {
     return CheckWelcomeImage(dir.File("WMUPDAT.DIP"));
 }
 
-TEST(WelcomeImage, EachSignatureGivesItsTypeAndByte120TheMode) {
+// Which signature stands for which type is the image-type table's test; here, that the page
+// takes the type from the file's first 32 bytes and the mode from byte 120.
+TEST(WelcomeImage, TheFirst32BytesGiveTheTypeAndByte120TheMode) {
     const struct {
         int signature;
         uint8_t mode;
         int type;
-    } cases[] = {
-        {0, UPDATE_MODE_OS, 0}, {1, UPDATE_MODE_CP, 0}, {2, UPDATE_MODE_OSCP, 1},
-        {3, UPDATE_MODE_OS, 2}, {4, UPDATE_MODE_CP, 3}, {-1, UPDATE_MODE_OSCP, -1},
-        {0, 0x5A, 0},
-    };
+    } cases[] = {{2, 0xE0, 1}, {4, 0xC0, 3}, {-1, 0xCE, -1}, {0, 0x5A, 0}};
     for (const auto& c : cases) {
         const WelcomeImageCheck check = CheckBytes(ImageWith(c.signature, c.mode));
         EXPECT_EQ(check.outcome, ImageCheckOutcome::Read);
@@ -42,20 +41,20 @@ TEST(WelcomeImage, EachSignatureGivesItsTypeAndByte120TheMode) {
 }
 
 TEST(WelcomeImage, AllOf32BytesMustMatchAndNothingAfterThem) {
-    std::vector<uint8_t> image = ImageWith(3, UPDATE_MODE_OS);
+    std::vector<uint8_t> image = ImageWith(3, 0xCE);
     image[40] ^= 0xFF;
     EXPECT_EQ(CheckBytes(image).imageType, 2) << "byte 40 lies outside the signature";
-    image[IMAGE_SIGNATURE_SIZE - 1] ^= 0x01;
-    EXPECT_EQ(CheckBytes(image).imageType, IMAGE_TYPE_UNKNOWN);
+    image[31] ^= 0x01;
+    EXPECT_EQ(CheckBytes(image).imageType, -1);
 }
 
 TEST(WelcomeImage, OnlyTheFirst128BytesAreNeeded) {
-    std::vector<uint8_t> image = ImageWith(2, UPDATE_MODE_OSCP);
-    image.resize(WELCOME_READ_SIZE);
+    std::vector<uint8_t> image = ImageWith(2, 0xE0);
+    image.resize(128);
     const WelcomeImageCheck exact = CheckBytes(image);
     EXPECT_EQ(exact.outcome, ImageCheckOutcome::Read);
     EXPECT_EQ(exact.imageType, 1);
-    EXPECT_EQ(exact.updateMode, UPDATE_MODE_OSCP);
+    EXPECT_EQ(exact.updateMode, 0xE0);
 
     image.pop_back();
     EXPECT_EQ(CheckBytes(image).outcome, ImageCheckOutcome::Unreadable);
@@ -69,19 +68,19 @@ TEST(WelcomeImage, AMissingFileIsMissing) {
 
 TEST(WelcomeImage, OnlyAReadImageChangesWhatTheWizardRemembers) {
     WizardState state;
-    RememberImageCheck(state, CheckBytes(ImageWith(4, UPDATE_MODE_CP)));
+    RememberImageCheck(state, CheckBytes(ImageWith(4, 0xC0)));
     EXPECT_EQ(state.imageType, 3);
-    EXPECT_EQ(state.updateMode, UPDATE_MODE_CP);
+    EXPECT_EQ(state.updateMode, 0xC0);
 
     TempDir empty;
     RememberImageCheck(state, CheckWelcomeImage(empty.File("WMUPDAT.DIP")));
     RememberImageCheck(state, CheckBytes(std::vector<uint8_t>(100, 0xAB)));
     EXPECT_EQ(state.imageType, 3) << "a missing or short image leaves the earlier findings";
-    EXPECT_EQ(state.updateMode, UPDATE_MODE_CP);
+    EXPECT_EQ(state.updateMode, 0xC0);
 
-    RememberImageCheck(state, CheckBytes(ImageWith(-1, UPDATE_MODE_OS)));
-    EXPECT_EQ(state.imageType, IMAGE_TYPE_UNKNOWN) << "an unknown image is still read";
-    EXPECT_EQ(state.updateMode, UPDATE_MODE_OS);
+    RememberImageCheck(state, CheckBytes(ImageWith(-1, 0xCE)));
+    EXPECT_EQ(state.imageType, -1) << "an unknown image is still read";
+    EXPECT_EQ(state.updateMode, 0xCE);
 }
 
 TEST(WelcomeImage, TheImageTypeChoosesTheSidePicture) {

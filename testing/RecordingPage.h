@@ -19,8 +19,14 @@ public:
     void DisableUpdate() override { updateDisabled = true; }
     void SetProgressPos(uint32_t pos) override { SetPos(pos); }
 
-    void SetRange(uint32_t upper) override { ranges.push_back(upper); }
-    void SetPos(uint32_t pos) override { lastPos = pos; }
+    void SetRange(uint32_t upper) override {
+        ranges.push_back(upper);
+        progress.push_back("range " + std::to_string(upper));
+    }
+    void SetPos(uint32_t pos) override {
+        lastPos = pos;
+        progress.push_back("pos " + std::to_string(pos));
+    }
 
     void ShowMessage(const char* text, const char* caption) override {
         Add(L"link box: ", std::wstring(text, text + std::char_traits<char>::length(text)));
@@ -30,6 +36,7 @@ public:
     std::vector<std::wstring> entries;
     std::vector<bool> waitCursor;
     std::vector<uint32_t> ranges;
+    std::vector<std::string> progress; // "range N" and "pos N", in order
     uint32_t lastPos = 0xFFFFFFFF;
     bool closeEnabled = false;
     bool updateDisabled = false;
