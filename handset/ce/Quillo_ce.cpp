@@ -1,6 +1,7 @@
 // Quillo's Windows CE layer: the handset's kernel I/O control, tick count, file append and the
 // shell's reboot request, under the tool's logic. Built with a Windows CE ARM toolchain for the
-// handset; it declares what it uses itself, so it needs no SDK headers. The README says how to build it.
+// handset; it declares what it uses itself, so it needs no SDK headers. The README says how to
+// build it.
 #include <stdint.h>
 
 #include "SwitchTool.h"
