@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   googletest libboost-dev
-  wine wine32 wine64 xvfb x11-utils imagemagick
+  wine wine32 wine64 fonts-wine xvfb x11-utils imagemagick
   tftpd-hpa socat
 )
 

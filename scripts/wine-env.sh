@@ -50,6 +50,13 @@ kov_wine_start() {
     kovwine wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
   fi
+  # Wine's own fonts (fonts-wine) are where this Wine does not look for them: without them the
+  # caption buttons' glyph font is missing and the buttons read "0 1 r", and the dialogs' font
+  # falls back to another family. The prefix gets its own copy.
+  if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   # Wine's helper processes must not inherit a test runner's output pipe, or the runner waits
   # for them forever: start them here, outside it.
   wineserver -p 120 </dev/null >/dev/null 2>&1

@@ -44,12 +44,6 @@ void CDialogBase::OnCancel() {
         ::EndDialog(m_hWnd, IDCANCEL);
 }
 
-void CDialogBase::OnOK() {
-    UpdateData(true);
-    if (m_hWnd)
-        ::EndDialog(m_hWnd, IDOK);
-}
-
 BOOL CDialogBase::OnInitDialog() {
     UpdateData(false);
     return TRUE;
@@ -59,6 +53,10 @@ void CDialogBase::DoDataExchange(DataExchange&) {}
 
 bool CDialogBase::OnCommand(int, int) {
     return false;
+}
+
+int CDialogBase::EnterButtonId() const {
+    return 0;
 }
 
 bool CDialogBase::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&) {
@@ -105,7 +103,11 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wPara
             return TRUE;
         }
         if (id == IDOK) {
-            page->OnOK();
+            // Enter: as a click on the page's Next when a user could click it.
+            const int enter = page->EnterButtonId();
+            HWND button = enter ? page->GetDlgItem(enter) : nullptr;
+            if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button))
+                page->OnCommand(enter, BN_CLICKED);
             return TRUE;
         }
         return FALSE;

@@ -25,15 +25,14 @@ public:
     CDialogBase(const CDialogBase&) = delete;
     CDialogBase& operator=(const CDialogBase&) = delete;
 
-    // Runs the page modally and returns how it ended (IDOK, IDCANCEL, or -1 when the window
-    // could not be made). Pages have no owner of their own: they are owned by the
+    // Runs the page modally and returns how it ended (IDCANCEL, or -1 when the window could
+    // not be made). Pages have no owner of their own: they are owned by the
     // application's main window when there is one on the calling thread.
     INT_PTR DoModal();
 
     // Ends the modal run with IDCANCEL. The page hides at once; its run returns when the
     // handler that called this returns, so a handler may run the next page first.
     virtual void OnCancel();
-    virtual void OnOK();
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int controlId) const { return ::GetDlgItem(m_hWnd, controlId); }
@@ -47,8 +46,12 @@ protected:
     // The standard initialisation: fills the bound controls from the bound members.
     virtual BOOL OnInitDialog();
     virtual void DoDataExchange(DataExchange& dx);
-    // A WM_COMMAND; false leaves it to the defaults (IDOK and IDCANCEL end the page).
+    // A WM_COMMAND; false leaves it to the defaults (IDCANCEL ends the page).
     virtual bool OnCommand(int controlId, int notifyCode);
+    // The button that Enter presses: the page's Next, or 0 for a page where Enter does
+    // nothing. No page ends on Enter: the dialog's default OK would end it with no successor,
+    // and with it the whole wizard.
+    virtual int EnterButtonId() const;
     // Any other message; true when handled, with what the dialog procedure returns in `result`.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "WizardTexts.h"
+
 PageMove MoveFor(WizardPage page, PageControl control, bool boxTicked) {
     if (control == PageControl::Cancel)
         return PageMove::EndChain;
@@ -27,14 +29,12 @@ WaitWindowKind WaitWindowKindFor(const wchar_t* argument) {
 
 ErrorPageTexts ErrorTextsFor(int mode) {
     ErrorPageTexts texts;
-    texts.checklist = L"Check the follow";
+    texts.checklist = TXT_CHECK_THE_FOLLOW;
     if (mode == 1)
-        texts.explanation = L"Update process is interrupted for unknown battery status.";
+        texts.explanation = TXT_ERROR_BATTERY_STATUS;
     else if (mode == 2)
-        texts.explanation = L"Update process is interrupted for unknown reason.";
+        texts.explanation = TXT_ERROR_UNKNOWN_REASON;
     else
-        texts.explanation = L"The Update Utility cannot connect to your device. Please check "
-                            L"whether the USB cable is connected properly between pc and the "
-                            L"device.";
+        texts.explanation = TXT_ERROR_CANNOT_CONNECT;
     return texts;
 }

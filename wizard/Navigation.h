@@ -16,7 +16,7 @@ enum class PageMove {
     EndChain,             // the page ends; with it the whole wizard
     NewWelcome,           // the page ends and a fresh welcome page runs
     Preparation,          // the page ends and a preparation page runs
-    PreparationProcedure, // the preparation procedure runs, which ends the page itself
+    PreparationProcedure, // the page ends, the preparation procedure runs and its road follows
 };
 
 // The move that `control` makes on `page`. `boxTicked` is the page's check box: Next leads on

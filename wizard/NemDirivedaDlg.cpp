@@ -4,6 +4,7 @@
 #include "SettingsRules.h"
 #include "UpdateKit.h"
 #include "WelcomeImage.h"
+#include "WizardTexts.h"
 
 CNemDirivedaDlg::CNemDirivedaDlg() : CDialogBase(IDD), m_hIcon(ApplicationIcon()) {}
 
@@ -23,10 +24,7 @@ void CNemDirivedaDlg::CheckImage() {
     const WelcomeImageCheck check = CheckWelcomeImage(UPDATE_IMAGE_NAME);
     switch (check.outcome) {
     case ImageCheckOutcome::Missing:
-        ShowPageMessage(m_hWnd,
-                        L"Cann't find Image file. Please make sure the Image file is placed in "
-                        L"the directory of Kov.",
-                        L"Error");
+        ShowPageMessage(m_hWnd, TXT_IMAGE_NOT_FOUND, TXT_ERROR_CAPTION);
         OnCancel();
         return;
     case ImageCheckOutcome::Unreadable:

@@ -15,6 +15,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int controlId, int notifyCode) override;
+    int EnterButtonId() const override { return IDC_BUTTON_NEXT; }
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:

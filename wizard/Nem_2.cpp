@@ -2,15 +2,7 @@
 
 #include "PageChain.h"
 #include "SettingsRules.h"
-
-namespace {
-
-const wchar_t kRescueInstructions[] =
-    L"If your device failed to upgrade last time, please click Next and wait until diplay "
-    L"following:\r\n        \"Please connect the handset with PC using USB cable.\"\r\nThen power "
-    L"on your device and plug in USB cable";
-
-} // namespace
+#include "WizardTexts.h"
 
 CNem_2::CNem_2() : CDialogBase(IDD), m_hIcon(ApplicationIcon()) {}
 
@@ -21,7 +13,7 @@ BOOL CNem_2::OnInitDialog() {
     m_btnNext = GetDlgItem(IDC_BUTTON_NEXT2);
     m_staticRescue = GetDlgItem(IDC_STATIC_RESCUE);
     SetWindowText(WIZARD_TITLE);
-    ::SetWindowTextW(m_staticRescue, kRescueInstructions);
+    ::SetWindowTextW(m_staticRescue, TXT_RESCUE_INSTRUCTIONS);
     m_HeadingFont.ApplyTo(m_hWnd, IDC_STATIC_TEXT);
     SetPageIcons(m_hWnd);
     RaiseMainWindowAndCentre(m_hWnd);

@@ -16,6 +16,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int controlId, int notifyCode) override;
+    int EnterButtonId() const override { return IDC_BUTTON_NEXT2; }
 
 private:
     HICON m_hIcon;

@@ -1,9 +1,29 @@
 #include "PageChain.h"
 
+#include <utility>
+
 #include "NemDirivedaDlg.h"
 #include "Nem_2.h"
+#include "Nem_4.h"
+#include "Nem_SUPER.h"
 #include "PreparationProcedure.h"
 #include "ShowError.h"
+
+namespace {
+
+// The one place where a road of the preparation procedure becomes its last page.
+void TakeRoad(PreparationOutcome outcome) {
+    switch (outcome.road) {
+    case PreparationRoad::Rescue:
+        RunRescueUpdatePage(std::move(outcome.waitWindow));
+        return;
+    case PreparationRoad::Normal:
+        RunNormalUpdatePage(std::move(outcome.waitWindow), outcome.HandsetVersion());
+        return;
+    }
+}
+
+} // namespace
 
 void RunWelcomePage() {
     CNemDirivedaDlg dlg;
@@ -19,6 +39,19 @@ void RunErrorPage(int mode) {
     CShowError showError;
     showError.SetMode(mode);
     showError.DoModal();
+}
+
+void RunRescueUpdatePage(WaitWindowThread connectWindow) {
+    CNem_SUPER page;
+    page.TakeWaitWindow(std::move(connectWindow));
+    page.DoModal();
+}
+
+void RunNormalUpdatePage(WaitWindowThread verifyingWindow, const wchar_t* handsetVersion) {
+    CNem_4 page;
+    page.TakeWaitWindow(std::move(verifyingWindow));
+    page.SetHandsetVersion(handsetVersion);
+    page.DoModal();
 }
 
 void FollowMove(CDialogBase& page, PageMove move) {
@@ -37,7 +70,8 @@ void FollowMove(CDialogBase& page, PageMove move) {
         RunPreparationPage();
         return;
     case PageMove::PreparationProcedure:
-        RunPreparationProcedure(page);
+        page.OnCancel();
+        TakeRoad(RunPreparationProcedure());
         return;
     }
 }

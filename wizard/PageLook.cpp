@@ -9,12 +9,14 @@
 
 namespace {
 
-// `source` scaled to width x height as a 24-bit picture (a 32-bit one would be taken for
-// one with transparency), or null when it cannot be.
-HBITMAP FitBitmap(HBITMAP source, int width, int height) {
+// `source` scaled to fit a box of width x height with its shape kept, centred on `background`,
+// as a 24-bit picture (a 32-bit one would be taken for one with transparency), or null when
+// it cannot be.
+HBITMAP FitBitmap(HBITMAP source, int width, int height, COLORREF background) {
     BITMAP info;
     if (width <= 0 || height <= 0 || !::GetObjectW(source, sizeof(info), &info))
         return nullptr;
+    const PictureFit fit = FitInside(info.bmWidth, info.bmHeight, width, height);
     BITMAPINFO format = {};
     format.bmiHeader.biSize = sizeof(format.bmiHeader);
     format.bmiHeader.biWidth = info.bmWidth;
@@ -28,7 +30,7 @@ HBITMAP FitBitmap(HBITMAP source, int width, int height) {
                                  &format, DIB_RGB_COLORS);
     std::vector<uint8_t> scaled;
     if (rows == info.bmHeight)
-        scaled = ScalePicture(pixels, info.bmWidth, info.bmHeight, width, height);
+        scaled = ScalePicture(pixels, info.bmWidth, info.bmHeight, fit.width, fit.height);
     HBITMAP fitted = nullptr;
     void* bits = nullptr;
     if (!scaled.empty()) {
@@ -41,34 +43,34 @@ HBITMAP FitBitmap(HBITMAP source, int width, int height) {
     if (!fitted)
         return nullptr;
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    const uint8_t fill[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
     uint8_t* out = static_cast<uint8_t*>(bits);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+        for (int x = 0; x < width; ++x) {
+            const int px = x - fit.x, py = y - fit.y;
+            const bool inside = px >= 0 && px < fit.width && py >= 0 && py < fit.height;
             for (int c = 0; c < 3; ++c)
-                out[y * stride + x * 3 + c] = scaled[(static_cast<size_t>(y) * width + x) * 4 + c];
+                out[y * stride + x * 3 + c] =
+                    inside ? scaled[(static_cast<size_t>(py) * fit.width + px) * 4 + c] : fill[c];
+        }
     return fitted;
 }
 
 } // namespace
 
-HeadingFont::~HeadingFont() {
-    if (m_hFont)
-        ::DeleteObject(m_hFont);
-}
+HeadingFont::~HeadingFont() = default;
 
 void HeadingFont::ApplyTo(HWND page, int controlId) {
-    if (!m_hFont)
-        m_hFont = ::CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS,
-                                L"Arial");
-    ::SendDlgItemMessageW(page, controlId, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), TRUE);
+    if (!m_hFont.Get())
+        m_hFont.Reset(::CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    FF_SWISS, L"Arial"));
+    ::SendDlgItemMessageW(page, controlId, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont.Get()),
+                          TRUE);
 }
 
-SidePicture::~SidePicture() {
-    // By now the page's window, and the control with it, has gone.
-    if (m_hBitmap)
-        ::DeleteObject(m_hBitmap);
-}
+// By the time the members go, the page's window, and the control with it, has gone.
+SidePicture::~SidePicture() = default;
 
 void SidePicture::ShowDefault(HWND page) {
     Put(page, IDB_SIDE_DEFAULT);
@@ -81,27 +83,35 @@ void SidePicture::Show(HWND page) {
 
 void SidePicture::Put(HWND page, int picture) {
     HWND control = ::GetDlgItem(page, IDC_PICTURE_SIDE);
-    HBITMAP source =
+    if (!control)
+        return;
+    GdiObject<HBITMAP> source(
         static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture),
-                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!control || !source)
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!source.Get())
         return;
     RECT client;
     ::GetClientRect(control, &client);
-    HBITMAP fitted = FitBitmap(source, client.right, client.bottom);
-    if (fitted)
-        ::DeleteObject(source);
-    else
-        fitted = source;
+    GdiObject<HBITMAP> fitted(
+        FitBitmap(source.Get(), client.right, client.bottom, ::GetSysColor(COLOR_BTNFACE)));
+    GdiObject<HBITMAP>& shown = fitted.Get() ? fitted : source;
     HBITMAP old = reinterpret_cast<HBITMAP>(
-        ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted)));
+        ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown.Get())));
     // The control frees no picture it was given, nor the one it loaded from the template
     // once that has been replaced.
-    if (old && old != m_hBitmap)
+    if (old && old != m_hBitmap.Get())
         ::DeleteObject(old);
-    if (m_hBitmap)
-        ::DeleteObject(m_hBitmap);
-    m_hBitmap = fitted;
+    m_hBitmap.Reset(shown.Release());
+}
+
+ColouredText::ColouredText(COLORREF text, COLORREF background)
+    : m_crText(text), m_crBackground(background), m_hBrush(::CreateSolidBrush(background)) {}
+
+INT_PTR ColouredText::Paint(HDC dc) const {
+    ::SetTextColor(dc, m_crText);
+    ::SetBkColor(dc, m_crBackground);
+    ::SetBkMode(dc, OPAQUE);
+    return reinterpret_cast<INT_PTR>(m_hBrush.Get());
 }
 
 HICON ApplicationIcon() {

@@ -50,3 +50,26 @@ std::vector<uint8_t> ScalePicture(const std::vector<uint8_t>& pixels, int width,
     }
     return result;
 }
+
+PictureFit FitInside(int width, int height, int boxWidth, int boxHeight) {
+    PictureFit fit;
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0)
+        return fit;
+    // The side that limits the scale fills the box; the other is rounded to the nearest pixel.
+    const int64_t acrossFirst = static_cast<int64_t>(boxWidth) * height;
+    const int64_t downFirst = static_cast<int64_t>(boxHeight) * width;
+    if (acrossFirst <= downFirst) {
+        fit.width = boxWidth;
+        fit.height = static_cast<int>((acrossFirst + width / 2) / width);
+    } else {
+        fit.height = boxHeight;
+        fit.width = static_cast<int>((downFirst + height / 2) / height);
+    }
+    if (fit.width < 1)
+        fit.width = 1;
+    if (fit.height < 1)
+        fit.height = 1;
+    fit.x = (boxWidth - fit.width) / 2;
+    fit.y = (boxHeight - fit.height) / 2;
+    return fit;
+}

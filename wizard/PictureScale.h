@@ -10,3 +10,10 @@
 // Returns no pixels when a size is not positive or `pixels` is too short.
 std::vector<uint8_t> ScalePicture(const std::vector<uint8_t>& pixels, int width, int height,
                                   int newWidth, int newHeight);
+
+// Where a picture of width x height goes inside a box of boxWidth x boxHeight: as large as
+// fits with its aspect ratio kept, centred. Zero sizes when either size is not positive.
+struct PictureFit {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+PictureFit FitInside(int width, int height, int boxWidth, int boxHeight);

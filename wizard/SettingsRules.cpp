@@ -1,7 +1,5 @@
 #include "SettingsRules.h"
 
-const wchar_t WIZARD_TITLE[] = L"Kov V2.1.1";
-
 std::wstring SettingsPathBeside(const std::wstring& programPath) {
     const std::size_t slash = programPath.rfind(L'\\');
     // A module path always names a directory; should one ever come without, the current

@@ -6,8 +6,7 @@
 // The rules that start-up and CAppSettings follow, apart from the platform calls that apply
 // them, so they can be checked on any machine.
 
-// Every page's window title.
-extern const wchar_t WIZARD_TITLE[];
+#include "WizardTexts.h"
 
 // The most characters of the SoftwareVersion setting that are used: the profile read fills a
 // 260-character buffer, terminator included.

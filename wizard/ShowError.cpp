@@ -4,12 +4,7 @@
 #include "SettingsRules.h"
 
 CShowError::CShowError()
-    : CDialogBase(IDD), m_hIcon(ApplicationIcon()),
-      m_hBrush(::CreateSolidBrush(RGB(236, 233, 216))) {}
-
-CShowError::~CShowError() {
-    ::DeleteObject(m_hBrush);
-}
+    : CDialogBase(IDD), m_hIcon(ApplicationIcon()), m_Title(RGB(255, 0, 0), RGB(236, 233, 216)) {}
 
 void CShowError::SetMode(int mode) {
     ErrorPageTexts texts = ErrorTextsFor(mode);
@@ -39,12 +34,6 @@ bool CShowError::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     if (message != WM_CTLCOLORSTATIC ||
         ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != IDC_STATIC_ERROR_TITLE)
         return false;
-    // The heading alone: the platform's colours for its text cells, then red text on an
-    // opaque background and the page's brush for the rest of the control.
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-    ::SetTextColor(dc, m_crTitle);
-    ::SetBkMode(dc, OPAQUE);
-    result = reinterpret_cast<INT_PTR>(m_hBrush);
+    result = m_Title.Paint(reinterpret_cast<HDC>(wParam));
     return true;
 }

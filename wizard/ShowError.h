@@ -12,7 +12,6 @@ class CShowError : public CDialogBase {
 public:
     enum { IDD = IDD_SHOWERROR };
     CShowError();
-    ~CShowError() override;
 
     // Chooses the texts before the run: mode 1, mode 2, or any other value. A page run
     // without a mode shows both texts empty.
@@ -28,8 +27,7 @@ private:
     CAppSettings m_Config;
     std::wstring m_strExplanation; // control 1021
     std::wstring m_strChecklist;   // group box 1023
-    COLORREF m_crTitle = RGB(255, 0, 0);
-    HBRUSH m_hBrush;
+    ColouredText m_Title;          // control 1020: red on the page's RGB(236, 233, 216) brush
     HeadingFont m_HeadingFont;
     SidePicture m_SidePicture;
 };

@@ -11,6 +11,8 @@
 // Checks on the current window (each waits, up to the timeout, for what it expects, since a
 // click is posted and the program answers it in its own time):
 //   title TEXT        its title            text ID TEXT      control ID's text
+//   like ID PATTERN   control ID's text reads as PATTERN, where each # is one digit
+//   position ID N     progress bar ID stands at N
 //   enabled ID 0|1    checked ID 0|1       topmost 0|1       iconic 0|1
 //   at X Y            its top-left corner on the screen
 //   centred           centred on the screen's work area
@@ -22,6 +24,7 @@
 //   count TITLE N     exactly N visible windows carry TITLE
 // Actions:
 //   click ID          clicks control ID once it is visible and enabled
+//   press KEY         presses enter or escape on the current window's focused control
 //   minimize          minimises the current window (and waits until it is)
 //   signal NAME       sets the named event NAME
 //   shot NAME         saves the current window with its frame as DIR\NAME.bmp
@@ -44,6 +47,7 @@
 
 #include "Capture.h"
 #include "Finder.h"
+#include "Keys.h"
 
 namespace {
 
@@ -435,6 +439,29 @@ const std::map<std::wstring, Command>& Commands() {
         {L"shot", {1, [](Driver& d, auto& a) { Shot(d, a[0], false); }}},
         {L"screen", {1, [](Driver& d, auto& a) { Shot(d, a[0], true); }}},
         {L"sleep", {1, [](Driver&, auto& a) { ::Sleep(static_cast<DWORD>(Number(a[0]))); }}},
+        {L"like",
+         {2,
+          [](Driver& d, auto& a) {
+              Eventually(d, [&]() -> std::wstring {
+                  const std::wstring t = ControlText(Control(d, a[0]));
+                  return MatchesPattern(t, a[1]) ? L""
+                                                 : L"control " + a[0] + L" says \"" + t + L"\"";
+              });
+          }}},
+        {L"position",
+         {2,
+          [](Driver& d, auto& a) {
+              Eventually(d, [&]() -> std::wstring {
+                  const int pos = ProgressPosition(Control(d, a[0]));
+                  return pos == Number(a[1]) ? L"" : L"control " + a[0] + L" stands at " + Str(pos);
+              });
+          }}},
+        {L"press",
+         {1,
+          [](Driver& d, auto& a) {
+              std::wstring why;
+              Expect(PressKey(Current(d), a[0], &why), why);
+          }}},
     };
     return table;
 }

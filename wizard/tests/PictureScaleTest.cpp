@@ -40,4 +40,33 @@ TEST(PictureScale, NoPictureForEmptySizesOrTooFewPixels) {
     EXPECT_TRUE(ScalePicture(Grey({1, 2}), 2, 2, 1, 1).empty());
 }
 
+struct FitCase {
+    int width, height, boxWidth, boxHeight;
+    int x, y, fitWidth, fitHeight;
+};
+
+TEST(PictureFit, TheWholePictureFitsTheBoxWithItsAspectKeptAndCentred) {
+    const FitCase cases[] = {
+        // The side pictures in the control Wine makes of 119 x 230 dialog units: the height
+        // limits, and the picture keeps its 210:460 shape instead of losing a fifth of it.
+        {210, 460, 207, 370, 19, 0, 169, 370},
+        {210, 460, 210, 460, 0, 0, 210, 460},
+        {210, 460, 105, 460, 0, 115, 105, 230}, // the width limits
+        {100, 50, 300, 300, 0, 75, 300, 150},   // enlarged
+        {3, 1, 10, 10, 0, 3, 10, 3},            // 3.33 rounds to 3, centred below
+        {1000, 1, 10, 10, 0, 4, 10, 1},         // never thinner than a pixel
+    };
+    for (const FitCase& c : cases) {
+        const PictureFit fit = FitInside(c.width, c.height, c.boxWidth, c.boxHeight);
+        EXPECT_EQ(fit.x, c.x) << c.width << "x" << c.height << " in " << c.boxWidth << "x"
+                              << c.boxHeight;
+        EXPECT_EQ(fit.y, c.y) << c.width << "x" << c.height;
+        EXPECT_EQ(fit.width, c.fitWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(fit.height, c.fitHeight) << c.width << "x" << c.height;
+    }
+    const PictureFit none = FitInside(210, 460, 0, 370);
+    EXPECT_EQ(none.width, 0);
+    EXPECT_EQ(none.height, 0);
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "SampleKit.h"
 #include "TempDir.h"
@@ -24,7 +26,8 @@ TEST(UpdateKit, ReadsBothImagesWhole) {
     ASSERT_EQ(ReadUpdateKit(loader, ipl, update, dir.Path()), KitOutcome::Loaded);
     ASSERT_TRUE(update.HasData());
     ASSERT_TRUE(ipl.HasData());
-    EXPECT_EQ(std::vector<uint8_t>(update.data.get(), update.data.get() + update.size), SmallImage(1));
+    EXPECT_EQ(std::vector<uint8_t>(update.data.get(), update.data.get() + update.size),
+              SmallImage(1));
     EXPECT_EQ(std::vector<uint8_t>(ipl.data.get(), ipl.data.get() + ipl.size), SmallImage(2));
     EXPECT_EQ(update.crcCheck, 0);
 }
@@ -59,6 +62,24 @@ TEST(UpdateKit, ReadingAgainReplacesWhatTheRecordsHeld) {
     ASSERT_EQ(ReadUpdateKit(loader, ipl, update, dir.Path()), KitOutcome::Loaded);
     EXPECT_EQ(update.size, 3u);
     EXPECT_EQ(update.data[2], 3);
+}
+
+// The page says "Reading Input Image" at this moment: the image is measured, not yet buffered.
+TEST(UpdateKit, TellsWhenTheUpdateImageIsMeasuredAndBeforeItIsBuffered) {
+    TempDir dir;
+    dir.Write(IPL_IMAGE_NAME, SmallImage(2));
+    CImageLoader loader;
+    ImageRecord ipl, update;
+    std::vector<std::pair<uint32_t, bool>> calls; // the update record's size and data then
+    const auto measured = [&] { calls.emplace_back(update.size, update.HasData()); };
+    ASSERT_EQ(ReadUpdateKit(loader, ipl, update, dir.Path(), measured), KitOutcome::Missing);
+    EXPECT_TRUE(calls.empty()) << "no update image, nothing measured; the IPL image does not count";
+
+    dir.Write(UPDATE_IMAGE_NAME, SmallImage(1));
+    ASSERT_EQ(ReadUpdateKit(loader, ipl, update, dir.Path(), measured), KitOutcome::Loaded);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, SmallImage(1).size());
+    EXPECT_FALSE(calls[0].second);
 }
 
 #if !defined(_WIN32)

@@ -6,6 +6,9 @@
 #   e2e_start DIR PROGRAM [ARGS]    # starts a Windows program in DIR; its pid in E2E_PID
 #   e2e_drive COMMAND...            # runs windriver (see testing/windriver/windriver.cpp)
 #   e2e_exits PID [SECONDS]         # the program ends within SECONDS; its exit code in E2E_CODE
+#   e2e_vboot SAVE_DIR [OPTIONS]    # the virtual boot loader on a pty, serving one update
+#   e2e_plug                        # its pty becomes the prefix's \\.\WCEUSBSH001
+#   e2e_vboot_ends [SECONDS]        # it ends within SECONDS; its exit status in E2E_VBOOT_CODE
 #
 # Every window is drawn inside Wine's virtual desktop, so title bars show in the screenshots
 # that `e2e_drive shot NAME` takes; they end up as OUT_DIR/shots/NAME.png. On exit, pass or
@@ -68,6 +71,11 @@ e2e_end() {
   local status=$?
   trap - EXIT
   kov_wine_stop >>"$E2E_LOG" 2>&1 || true
+  if [ -n "${E2E_VBOOT_SERVER:-}" ]; then
+    kill "$E2E_VBOOT_SERVER" 2>/dev/null || true
+    wait "$E2E_VBOOT_SERVER" 2>/dev/null || true
+  fi
+  rm -f "${E2E_DEVICE_LINK:-}"
   local shot
   for shot in "$E2E_SHOTS"/*.bmp; do
     [ -e "$shot" ] || continue
@@ -115,4 +123,55 @@ e2e_exits() {
   E2E_CODE=0
   wait "$pid" || E2E_CODE=$?
   e2e_log "process $pid ended with $E2E_CODE"
+}
+
+# The native build's virtual boot loader: the handset in its boot loader, on a pty. Scenarios
+# that need it are skipped (77) when the native build has not made it.
+KOV_NATIVE_BIN=${KOV_NATIVE_BIN:-$KOV_ROOT/build/native/bin}
+
+e2e_need_vboot() {
+  [ -x "$KOV_NATIVE_BIN/kovvboot" ] && return 0
+  e2e_log "no native kovvboot in $KOV_NATIVE_BIN: build the native preset first; skipped"
+  exit 77
+}
+
+e2e_vboot() {
+  local save=$1
+  shift
+  e2e_need_vboot
+  E2E_DEVICE_LINK=$WINEPREFIX/dosdevices/wceusbsh001
+  rm -f "$E2E_DEVICE_LINK"
+  coproc E2E_VBOOT { exec "$KOV_NATIVE_BIN/kovvboot" --once --save "$save" "$@" 2>>"$E2E_LOG"; }
+  # Bash forgets a coproc's variables once it ends: its pid is kept apart.
+  E2E_VBOOT_SERVER=$E2E_VBOOT_PID
+  read -r -t 10 E2E_PTY <&"${E2E_VBOOT[0]}" || e2e_fail "kovvboot gave no pty"
+  e2e_log "kovvboot $* on $E2E_PTY"
+}
+
+# As the user plugs in the cable: until now nothing answered as the device.
+e2e_plug() {
+  ln -sfn "$E2E_PTY" "$E2E_DEVICE_LINK"
+  e2e_log "plugged $E2E_PTY in as wceusbsh001"
+}
+
+e2e_vboot_ends() {
+  local limit=${1:-15} i
+  for i in $(seq 1 $((limit * 10))); do
+    kill -0 "$E2E_VBOOT_SERVER" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$E2E_VBOOT_SERVER" 2>/dev/null && e2e_fail "kovvboot still runs after $limit s"
+  E2E_VBOOT_CODE=0
+  wait "$E2E_VBOOT_SERVER" || E2E_VBOOT_CODE=$?
+  E2E_VBOOT_SERVER=
+  rm -f "$E2E_DEVICE_LINK"
+  e2e_log "kovvboot ended with $E2E_VBOOT_CODE"
+}
+
+# The virtual handset's flashed OS partition equals the kit's update image after its header.
+e2e_flashed_equal() {
+  local kit=$1 save=$2
+  tail -c +1025 "$kit/WMUPDAT.DIP" | cmp -s - "$save/os.bin" ||
+    e2e_fail "the flashed OS partition differs from the image's payload"
+  e2e_log "flashed OS partition equals the image's payload ($(stat -c %s "$save/os.bin") bytes)"
 }

@@ -14,6 +14,10 @@ TITLE="Kov V2.1.1"
 CANNOT_CONNECT="The Update Utility cannot connect to your device. Please check whether the USB cable is connected properly between pc and the device."
 RESCUE_TEXT='If your device failed to upgrade last time, please click Next and wait until diplay following:\r\n        "Please connect the handset with PC using USB cable."\r\nThen power on your device and plug in USB cable'
 MISSING_IMAGE="Cann't find Image file. Please make sure the Image file is placed in the directory of Kov."
+RESCUE_NOTICE='Make sure the connection with PC is stable!\r\nMake sure the Main Battery of you device is enough!'
+CLICK_UPDATE='Click "Update" to process. Click "Close" to quit.'
+UPDATING="Updating, the update process will be completed in about four minitues. Please wait."
+IMAGE_UNREADABLE="Update process is interrupted: the Image file cannot be read. Please make sure the whole Image file is placed in the directory of Kov."
 
 # Welcome page ticked and left for the preparation page, which becomes the current window.
 TO_PREPARATION=(page "$TITLE" click 1002 click 1000 gone page "$TITLE")
@@ -108,29 +112,166 @@ scenario_second_copy() {
 
 # Next on the preparation page takes the rescue road: the connect-the-handset window at the
 # screen's corner, titled with the SoftwareVersion from the settings beside the program (not
-# in the current directory) cut to 259 characters, above the error page; leaving the page
-# ends the window and the program.
+# in the current directory) cut to 259 characters. Once the cable is in, the window goes and
+# the rescue page updates the virtual handset; the flashed bytes are the image's.
 scenario_rescue_road() {
   local program=$E2E_WORK/program kit=$E2E_WORK/kit version
   mkdir -p "$program"
   cp "$E2E_BIN/KovShop.exe" "$E2E_BIN/Zentro_Comms.dll" "$program/"
   version="R$(printf 'v%.0s' $(seq 1 258))"
   printf '[KovShop]\r\nSoftwareVersion=%sTOO-LONG\r\n' "$version" >"$program/KovShop.ini"
-  e2e_kit "$kit" --signature 3
+  e2e_kit "$kit" --signature 3 --os-size 2
   rm "$kit/KovShop.exe" "$kit/Zentro_Comms.dll"
   printf '[KovShop]\r\nSoftwareVersion=Decoy-\r\n' >"$kit/KovShop.ini"
+  # The handset holds the transfer's acknowledgement and asks for a file the wizard does not
+  # have, so the texts of the run's middle stay up long enough to be read.
+  e2e_vboot "$E2E_WORK/flashed" --late-ack 1500@1 --stream "range:4;pos:1;file0;pos:4;ack" \
+    --answer-wait 1500
 
   e2e_start "$kit" "$program/KovShop.exe"
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
     popup "$version$TITLE" at 0 0 topmost 1 \
     text 1010 "Please connect the handset with PC using USB cable." \
-    shot wait-connect-handset \
-    page "$TITLE" title "$TITLE" centred topmost 1 \
-    text 1020 "ERROR : UPDATE ERROR" text 1021 "$CANNOT_CONNECT" text 1023 "Check the follow" \
-    picture 1017 141 screen rescue-road \
+    shot wait-connect-handset quiet 1500
+  e2e_plug
+  e2e_drive page "$TITLE" title "$TITLE" centred topmost 1 count "$version$TITLE" 0 \
+    text 1029 "Usb Sync Open" text 1027 "$RESCUE_NOTICE" text 1028 "$CLICK_UPDATE" \
+    enabled 1006 1 enabled 2 1 picture 1017 141 shot update-rescue \
+    click 1006 text 1029 "Upgrade OS" text 1028 "$UPDATING" enabled 1006 0 enabled 2 0 \
+    press escape text 1029 "Upgrade completed." \
+    like 1029 "Task is Successful (00 Minutes, ## Seconds)" \
+    text 1027 "Congratulations, update completed." text 1028 "Click close to Exit." \
+    position 1026 0 enabled 2 1 enabled 1006 0 shot update-rescue-done \
     click 2 gone
   e2e_exits "$shop"
+  e2e_vboot_ends
+  [ "$E2E_VBOOT_CODE" = 0 ] || e2e_fail "kovvboot ended with $E2E_VBOOT_CODE"
+  e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
+}
+
+# The handset refuses what the page sends, or fails while it writes its flash: the worker says
+# why, the page stays with Close enabled and Update disabled, and the run cannot start again.
+scenario_update_failures() {
+  local kit=$E2E_WORK/kit fault options box status
+  e2e_kit "$kit" --os-size 1
+  for fault in key os-version firmware; do
+    case $fault in
+      key)
+        options=(--key refuse)
+        box="Error, The image file is invalid, please contact the operator to fetch a new image."
+        status="Downloading Data..." ;;
+      os-version)
+        options=(--held-os FFFFFFFFFFFF)
+        box="Error, version of image file is older than handset's version. There is no need for you to do update."
+        status="Error, Download OS Failed." ;;
+      firmware)
+        options=(--firmware-error 7)
+        box="Flash Firmware Error occurred:  code 7"
+        status="Upgrade completed." ;;
+    esac
+    e2e_vboot "$E2E_WORK/flashed-$fault" "${options[@]}"
+    e2e_plug
+    e2e_start "$kit" KovShop.exe
+    local shop=$E2E_PID
+    e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+      page "$TITLE" text 1029 "Usb Sync Open" click 1006 \
+      box "$box" title "Error" topmost 1 click 1 gone \
+      page "$TITLE" text 1029 "$status" enabled 2 1 enabled 1006 0 \
+      text 1027 "$RESCUE_NOTICE" text 1028 "$UPDATING" shot "update-failed-$fault" \
+      click 2 gone
+    e2e_exits "$shop"
+    e2e_vboot_ends
+  done
+}
+
+# No handset ever appears: the connect-the-handset window stays while the link tries for a
+# minute, then it goes, the box says so and the wizard ends without showing the page.
+scenario_device_never_appears() {
+  e2e_kit "$E2E_WORK/kit" --os-size 1
+  rm -f "$WINEPREFIX/dosdevices/wceusbsh001"
+  e2e_start "$E2E_WORK/kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
+    quiet 58000
+  e2e_drive --timeout 20000 \
+    box "Usb Sync cann't open! Update process is interrupted! Please try the process again." \
+    title "Error" topmost 1 count "$TITLE" 0 click 1 gone
+  e2e_exits "$shop"
+}
+
+# An update image that is there but cannot be read whole (its length is the loader's own
+# failure value): the wait window goes, a box says why, and the page stays up saying so with
+# Update disabled; no link is opened and nothing is sent.
+scenario_not_loaded() {
+  local kit=$E2E_WORK/kit
+  e2e_kit "$kit" --os-size 1
+  rm "$kit/WMUPDAT.DIP"
+  truncate -s 4294967295 "$kit/WMUPDAT.DIP"
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    box "$IMAGE_UNREADABLE" title "Error" count "$TITLE" 0 click 1 gone \
+    page "$TITLE" text 1029 "Error, the Image file cannot be read." \
+    text 1028 'Click "Close" to quit.' enabled 1006 0 enabled 2 1 \
+    press enter quiet 1000 shot update-not-loaded click 2 gone
+  e2e_exits "$shop"
+}
+
+# Enter acts as Next where Next is enabled and does nothing anywhere else; it never ends the
+# wizard.
+scenario_enter_key() {
+  local kit=$E2E_WORK/kit
+  e2e_kit "$kit" --os-size 1
+  e2e_vboot "$E2E_WORK/flashed"
+  e2e_plug
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive page "$TITLE" press enter quiet 1000 text 1018 "Welcome to the Kov" \
+    click 1002 press enter gone \
+    page "$TITLE" press enter quiet 1000 enabled 1001 0 click 1005 press enter gone \
+    page "$TITLE" text 1029 "Usb Sync Open" press enter quiet 1000 enabled 1006 1 \
+    click 2 gone
+  e2e_exits "$shop"
+  e2e_vboot_ends
+}
+
+# The normal road, reached through the procedure's test hook: the handset's version and the
+# image's side by side, the update to its end; then a customization-partition image, whose
+# page names the partition instead of versions.
+scenario_normal_page() {
+  local kit=$E2E_WORK/kit
+  e2e_kit "$kit" --signature 1 --os-size 2 --version-text "Kov ROM 2.0"
+  e2e_vboot "$E2E_WORK/flashed"
+  e2e_plug
+  KOV_TEST_NORMAL_ROAD="Kov ROM 1.0" e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    page "$TITLE" title "$TITLE" centred topmost 1 \
+    text 1035 "The device will update from:" text 1036 "Image Version:" text 1038 "To:" \
+    text 1037 "Image Version:" text 1007 "Kov ROM 1.0" text 1008 "Kov ROM 2.0" \
+    text 1016 "Usb Sync Open" text 1024 "Make sure the connection with PC is stable!" \
+    text 1022 "$CLICK_UPDATE" picture 1017 139 enabled 1006 1 shot update-normal \
+    click 1006 like 1016 "Task is Successful (00 Minutes, ## Seconds)" \
+    text 1024 "Congratulations, update completed." text 1022 "Click close to Exit." \
+    position 1014 0 enabled 2 1 enabled 1006 0 shot update-normal-done click 2 gone
+  e2e_exits "$shop"
+  e2e_vboot_ends
+  [ "$E2E_VBOOT_CODE" = 0 ] || e2e_fail "kovvboot ended with $E2E_VBOOT_CODE"
+  e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
+
+  e2e_kit "$kit" --mode 0xC0 --os-size 0 --cp-size 1
+  e2e_vboot "$E2E_WORK/flashed-cp"
+  e2e_plug
+  KOV_TEST_NORMAL_ROAD= e2e_start "$kit" KovShop.exe
+  shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
+    text 1035 "" text 1036 "" text 1038 "" text 1037 "" text 1016 "Usb Sync Open" \
+    shot update-normal-cp click 2 gone
+  e2e_exits "$shop"
+  e2e_vboot_ends
 }
 
 # The error page's texts for each mode, and with none, on the page by itself.
@@ -148,7 +289,7 @@ scenario_error_pages() {
     e2e_start "$E2E_WORK" "$E2E_BIN/kovshop_probe.exe" error "$mode"
     e2e_drive page "$TITLE" title "$TITLE" centred topmost 1 \
       text 1020 "ERROR : UPDATE ERROR" text 1021 "$explanation" text 1023 "$caption" \
-      picture 1017 134 shot "error-mode-$mode" click 2 gone
+      picture 1017 134 shot "error-mode-$mode" press enter quiet 500 click 2 gone
     e2e_exits "$E2E_PID"
     [ "$E2E_CODE" = 0 ] || e2e_fail "the probe ended with $E2E_CODE"
   done
