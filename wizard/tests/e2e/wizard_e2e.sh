@@ -112,8 +112,9 @@ scenario_second_copy() {
   e2e_exits "$first"
 }
 
-# Next on the preparation page takes the rescue road: the connect-the-handset window at the
-# screen's corner, titled with the SoftwareVersion from the settings beside the program (not
+# Next on the preparation page takes the rescue road, since no handset answers over ActiveSync
+# (no RAPI2 class is registered): the verifying window while the charge is read three times,
+# then the connect-the-handset window at the screen's corner, titled with the SoftwareVersion from the settings beside the program (not
 # in the current directory) cut to 259 characters. Once the cable is in, the window goes and
 # the rescue page updates the virtual handset; the flashed bytes are the image's.
 scenario_rescue_road() {
@@ -133,6 +134,8 @@ scenario_rescue_road() {
   e2e_start "$kit" "$program/KovShop.exe"
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$version$TITLE" centred topmost 1 \
+    text 1010 "Verifying the information on your device, please wait..." gone \
     popup "$version$TITLE" at 0 0 topmost 1 \
     text 1010 "Please connect the handset with PC using USB cable." \
     shot wait-connect-handset quiet 1500
@@ -195,7 +198,8 @@ scenario_device_never_appears() {
   e2e_start "$E2E_WORK/kit" KovShop.exe
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
+    popup "$TITLE" centred text 1010 "Verifying the information on your device, please wait..." \
+    gone popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
     quiet 58000
   e2e_drive --timeout 20000 \
     box "Usb Sync cann't open! Update process is interrupted! Please try the process again." \
