@@ -9,8 +9,9 @@ build=${1:-build/windows-x64}
 shots=$build/e2e/shots
 out=docs/screenshots
 mkdir -p "$out"
-for name in welcome preparation missing-image welcome-short-image rescue-road wait-verifying \
-  wait-connect-handset error-mode-0 error-mode-1 error-mode-2 error-mode-none; do
+for name in welcome preparation missing-image welcome-short-image wait-verifying \
+  wait-connect-handset error-mode-0 error-mode-1 error-mode-2 error-mode-none update-normal \
+  update-normal-done update-normal-cp preparation-warning preparation-battery; do
   [ -f "$shots/$name.png" ] || { echo "no $shots/$name.png: run the window tests first" >&2; exit 1; }
   cp "$shots/$name.png" "$out/"
 done
