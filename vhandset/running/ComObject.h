@@ -11,6 +11,11 @@ struct IRAPISession;
 // Objects of this DLL alive now, and factory locks: the DLL may unload when it is 0.
 extern LONG g_objects;
 
+#pragma GCC diagnostic push
+// The interfaces have no destructor: an object is deleted by its own Release, through this
+// class's virtual destructor, never through an interface pointer.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
 // One COM interface implemented with a reference count; the object deletes itself with its
 // last reference.
 template <typename Interface> class ComObject : public Interface {
@@ -45,6 +50,8 @@ private:
     const IID& m_iid;
     LONG m_refs = 1;
 };
+
+#pragma GCC diagnostic pop
 
 // A session with the running handset whose state lives in `folder`, with one reference.
 IRAPISession* NewVirtualSession(const std::filesystem::path& folder);

@@ -104,6 +104,9 @@ public:
     HRESULT STDMETHODCALLTYPE UnAdvise(DWORD_PTR) override { return E_NOTIMPL; }
 };
 
+#pragma GCC diagnostic push
+// Static, never deleted: it has no destructor to make virtual.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class Factory : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -138,6 +141,7 @@ public:
         return S_OK;
     }
 };
+#pragma GCC diagnostic pop
 
 Factory g_factory;
 

@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
              0xCE,
              {"charge 90", "charge 90", "charge 90", "switch tool other failed", "end wait window",
               "error page 2"}}),
-    [](const ::testing::TestParamInfo<Road>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Road>& road) { return std::string(road.param.name); });
 
 TEST(PreparationRoads, HandsTheNormalPageNoVersionWhenItsReadFailed) {
     Transcript transcript;
