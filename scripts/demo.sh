@@ -1,40 +1,119 @@
 #!/usr/bin/env bash
-# The main job: a full update of the virtual handset. Builds the kit's tools, writes a kit with
-# the shipped image's size (46,138,368 bytes, OS only), starts the virtual boot loader on a pty,
-# updates it with the headless flasher and says whether the flashed bytes equal the image's.
+# The main job: a full update of the virtual handset.
+#
+#   bash scripts/demo.sh             # through the wizard: KovShop.exe under Wine, in a window
+#   bash scripts/demo.sh --flasher   # through the headless flasher kovflash
+#
+# Builds what it needs, writes a kit with the shipped image's size (46,138,368 bytes, OS only),
+# starts the virtual boot loader on a pty and updates it. The wizard road walks the rescue road
+# as a user would (welcome, preparation, the connect-the-handset window, the cable plugged in,
+# the rescue page, Update) in a visible window when a display answers, under a private X server
+# otherwise. Either road ends by saying whether the flashed bytes equal the image's payload.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+KOV_ROOT=$(pwd)
 
-bash scripts/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native --target kovkit kovflash kovvboot >/dev/null
+WORK=$KOV_ROOT/build/demo
 
-bin=build/native/bin
-work=build/demo
-rm -rf "$work"
-mkdir -p "$work/flashed"
+demo_build_native() {
+  bash scripts/setup.sh
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target kovkit kovflash kovvboot >/dev/null
+}
 
-"$bin/kovkit" make --out "$work/kit" --mode 0xCE --os-size 44 --version-text "Kov demo ROM 1.0" >/dev/null
+demo_build_windows() {
+  source scripts/wine-env.sh
+  cmake --preset "$KOV_WIN_PRESET" >/dev/null
+  cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver >/dev/null
+  source scripts/wizard-road.sh
+}
 
-# The virtual boot loader prints its pty's path on its first line and serves one update.
-coproc VBOOT { exec "$bin/kovvboot" --once --save "$work/flashed"; }
-vboot_pid=$VBOOT_PID
-trap 'kill "$vboot_pid" 2>/dev/null || true; wait "$vboot_pid" 2>/dev/null || true' EXIT
-read -r -t 10 device <&"${VBOOT[0]}"
+demo_fresh_work() {
+  rm -rf "$WORK/kit" "$WORK/flashed" "$WORK/shots"
+  mkdir -p "$WORK/flashed"
+}
 
-status=0
-"$bin/kovflash" --device "$device" --wait 10 "$work/kit" || status=$?
-wait "$vboot_pid" 2>/dev/null || true
-trap - EXIT
+demo_kit_options=(--mode 0xCE --os-size 44 --version-text "Kov demo ROM 1.0")
 
-echo
-if [ "$status" -ne 0 ]; then
-  echo "The update did not finish (kovflash exit status $status)."
-  exit "$status"
-fi
-if tail -c +1025 "$work/kit/WMUPDAT.DIP" | cmp -s - "$work/flashed/os.bin"; then
-  echo "The virtual handset's flashed OS partition equals the image's payload, byte for byte ($(stat -c %s "$work/flashed/os.bin") bytes)."
-else
-  echo "The flashed bytes differ from the image's payload."
-  exit 1
-fi
+demo_report_flashed() {
+  if tail -c +1025 "$WORK/kit/WMUPDAT.DIP" | cmp -s - "$WORK/flashed/os.bin"; then
+    echo "The virtual handset's flashed OS partition equals the image's payload, byte for byte ($(stat -c %s "$WORK/flashed/os.bin") bytes)."
+  else
+    echo "The flashed bytes differ from the image's payload."
+    return 1
+  fi
+}
+
+# The headless flasher against the virtual boot loader's pty.
+demo_flasher() {
+  demo_build_native
+  demo_fresh_work
+  build/native/bin/kovkit make --out "$WORK/kit" "${demo_kit_options[@]}" >/dev/null
+  coproc VBOOT { exec build/native/bin/kovvboot --once --save "$WORK/flashed"; }
+  local vboot_pid=$VBOOT_PID device status=0
+  trap 'kill "$vboot_pid" 2>/dev/null || true; wait "$vboot_pid" 2>/dev/null || true' EXIT
+  read -r -t 10 device <&"${VBOOT[0]}"
+  build/native/bin/kovflash --device "$device" --wait 10 "$WORK/kit" || status=$?
+  wait "$vboot_pid" 2>/dev/null || true
+  trap - EXIT
+  echo
+  if [ "$status" -ne 0 ]; then
+    echo "The update did not finish (kovflash exit status $status)."
+    return "$status"
+  fi
+  demo_report_flashed
+}
+
+demo_wizard_start() {
+  road_wine_start "$WORK/wineprefix"
+  trap road_stop EXIT
+  road_kit "$WORK/kit" "${demo_kit_options[@]}"
+  road_vboot "$WORK/flashed"
+  road_wizard "$WORK/kit"
+}
+
+# Update on the rescue page and wait for the worker's last status line.
+demo_wizard_update() {
+  local shots=$1
+  road_drive "$shots" page "$ROAD_TITLE" shot rescue-page click 1006 >/dev/null
+  DEMO_STATUS=$(road_drive "$shots" --timeout 300000 page "$ROAD_TITLE" \
+    like 1029 "Task is Successful (## Minutes, ## Seconds)" read 1029 shot rescue-page-done |
+    sed -n 's/^windriver: read 1029: //p' | tr -d '\r') || true
+  road_drive "$shots" page "$ROAD_TITLE" read 1029 click 2 gone >/dev/null || true
+}
+
+demo_wizard_report() {
+  local shots=$1 shot
+  road_vboot_ends
+  echo
+  if [ -n "${DEMO_STATUS:-}" ]; then
+    echo "The wizard's status line: \"$DEMO_STATUS\""
+  else
+    echo "The update did not finish in the wizard (kovvboot exit status $ROAD_VBOOT_CODE)."
+  fi
+  for shot in "$shots"/*.bmp; do
+    convert "$shot" -strip "${shot%.bmp}.png" && rm "$shot"
+  done
+  echo "Screenshots: $(ls "$shots"/*.png | tr '\n' ' ')"
+  [ -n "${DEMO_STATUS:-}" ] && demo_report_flashed
+}
+
+demo_wizard() {
+  demo_build_native
+  demo_build_windows
+  demo_fresh_work
+  demo_wizard_start
+  echo "KovShop.exe runs under Wine on $ROAD_DISPLAY; the virtual handset waits on $ROAD_PTY."
+  road_to_rescue_page "$WORK/shots" >/dev/null
+  demo_wizard_update "$WORK/shots"
+  demo_wizard_report "$WORK/shots"
+}
+
+case "${1:-}" in
+  --flasher) demo_flasher ;;
+  "") demo_wizard ;;
+  *)
+    echo "usage: $0 [--flasher]" >&2
+    exit 2
+    ;;
+esac

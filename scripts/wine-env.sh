@@ -3,6 +3,7 @@
 #
 #   source scripts/wine-env.sh      # sets KOV_WIN_PRESET: windows, or windows-x64
 #   kov_wine_start [--display]      # prefix (made once), wineserver, optionally Xvfb
+#   kov_wine_desktop                # windows open inside one Wine desktop window
 #   kovwine prog.exe ...            # or: ctest --preset "$KOV_WIN_PRESET"
 #   kov_wine_stop
 #
@@ -61,6 +62,16 @@ kov_wine_start() {
   # for them forever: start them here, outside it.
   wineserver -p 120 </dev/null >/dev/null 2>&1
   kovwine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Every window of the prefix opens inside one Wine desktop window of 1024x768, which draws the
+# title bars that a bare X server without a window manager would leave out. Kept in the prefix.
+kov_wine_desktop() {
+  [ -f "$WINEPREFIX/.kov-desktop" ] && return 0
+  kovwine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d kov /f </dev/null >/dev/null 2>&1
+  kovwine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v kov /d 1024x768 /f \
+    </dev/null >/dev/null 2>&1
+  touch "$WINEPREFIX/.kov-desktop"
 }
 
 kov_wine_stop() {

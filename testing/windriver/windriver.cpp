@@ -25,6 +25,7 @@
 // Actions:
 //   click ID          clicks control ID once it is visible and enabled
 //   press KEY         presses enter or escape on the current window's focused control
+//   read ID           prints control ID's text
 //   minimize          minimises the current window (and waits until it is)
 //   signal NAME       sets the named event NAME
 //   shot NAME         saves the current window with its frame as DIR\NAME.bmp
@@ -456,6 +457,9 @@ const std::map<std::wstring, Command>& Commands() {
                   return pos == Number(a[1]) ? L"" : L"control " + a[0] + L" stands at " + Str(pos);
               });
           }}},
+        {L"read",
+         {1, [](Driver& d,
+                auto& a) { Say(L"read " + a[0] + L": " + ControlText(Control(d, a[0]))); }}},
         {L"press",
          {1,
           [](Driver& d, auto& a) {

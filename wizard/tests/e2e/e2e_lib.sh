@@ -53,17 +53,8 @@ e2e_begin() {
   export KOV_WINEPREFIX=$E2E_OUT/wineprefix
   # shellcheck source=../../../scripts/wine-env.sh
   source "$KOV_ROOT/scripts/wine-env.sh"
-  local fresh=
-  [ -f "$WINEPREFIX/system.reg" ] || fresh=1
   kov_wine_start --display >>"$E2E_LOG" 2>&1
-  if [ -n "$fresh" ] || [ ! -f "$WINEPREFIX/.kov-desktop" ]; then
-    # Every window of the prefix opens in one virtual desktop, which draws the title bars
-    # that a bare X server without a window manager would leave out.
-    kovwine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d kov /f </dev/null >>"$E2E_LOG" 2>&1
-    kovwine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v kov /d 1024x768 /f \
-      </dev/null >>"$E2E_LOG" 2>&1
-    touch "$WINEPREFIX/.kov-desktop"
-  fi
+  kov_wine_desktop
   e2e_log "started in $(e2e_seconds) s"
 }
 
@@ -96,7 +87,12 @@ e2e_kit() {
   local dir=$1
   shift
   mkdir -p "$dir"
-  cp "$E2E_BIN/KovShop.exe" "$E2E_BIN/Zentro_Comms.dll" "$E2E_BIN/Quillo.exe" "$dir/"
+  # A kit rewritten under a running wizard keeps its programs: overwriting a running program's
+  # file changes what it still has to read of itself (its pictures, for one).
+  local file
+  for file in KovShop.exe Zentro_Comms.dll Quillo.exe; do
+    cmp -s "$E2E_BIN/$file" "$dir/$file" || cp "$E2E_BIN/$file" "$dir/"
+  done
   (cd "$dir" && kovwine "$E2E_BIN/kovkit.exe" make --out . "$@" </dev/null >>"$E2E_LOG" 2>&1) ||
     e2e_fail "kovkit make $*"
 }
@@ -118,16 +114,22 @@ e2e_drive() {
     e2e_fail "windriver $*"
 }
 
-e2e_exits() {
-  local pid=$1 limit=${2:-15} i
+# Waits up to LIMIT seconds for PID (WHAT, for the log) to end; its exit status in E2E_STATUS.
+e2e_reap() {
+  local pid=$1 limit=$2 what=$3 i
   for i in $(seq 1 $((limit * 10))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$pid" 2>/dev/null && e2e_fail "process $pid still runs after $limit s"
-  E2E_CODE=0
-  wait "$pid" || E2E_CODE=$?
-  e2e_log "process $pid ended with $E2E_CODE"
+  kill -0 "$pid" 2>/dev/null && e2e_fail "$what still runs after $limit s"
+  E2E_STATUS=0
+  wait "$pid" || E2E_STATUS=$?
+  e2e_log "$what ended with $E2E_STATUS"
+}
+
+e2e_exits() {
+  e2e_reap "$1" "${2:-15}" "process $1"
+  E2E_CODE=$E2E_STATUS
 }
 
 # The native build's virtual boot loader: the handset in its boot loader, on a pty. Scenarios
@@ -160,17 +162,10 @@ e2e_plug() {
 }
 
 e2e_vboot_ends() {
-  local limit=${1:-15} i
-  for i in $(seq 1 $((limit * 10))); do
-    kill -0 "$E2E_VBOOT_SERVER" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$E2E_VBOOT_SERVER" 2>/dev/null && e2e_fail "kovvboot still runs after $limit s"
-  E2E_VBOOT_CODE=0
-  wait "$E2E_VBOOT_SERVER" || E2E_VBOOT_CODE=$?
+  e2e_reap "$E2E_VBOOT_SERVER" "${1:-15}" kovvboot
+  E2E_VBOOT_CODE=$E2E_STATUS
   E2E_VBOOT_SERVER=
   rm -f "$E2E_DEVICE_LINK"
-  e2e_log "kovvboot ended with $E2E_VBOOT_CODE"
 }
 
 # The virtual handset's flashed OS partition equals the kit's update image after its header.
