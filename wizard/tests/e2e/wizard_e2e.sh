@@ -334,6 +334,30 @@ scenario_preparation_stops() {
   done
 }
 
+# The handset's firmware refuses the update flag, as it refuses a switch tool built for a PC:
+# the tool stops at once, logs nothing and reboots nothing, so no boot loader ever shows up.
+# The wizard cannot know and goes on to the normal page, whose link gives up after a minute.
+scenario_switch_tool_refused() {
+  local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
+  e2e_kit "$kit" --os-size 1
+  e2e_handset "$handset" "charge=90" "update_flag=fail"
+  rm -f "$WINEPREFIX/dosdevices/wceusbsh001"
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$TITLE" centred text 1010 "Verifying the information on your device, please wait..." \
+    quiet 58000
+  e2e_drive --timeout 20000 box "Usb Sync cann't open! Update process is interrupted!" \
+    title "Error" topmost 1 count "$TITLE" 0 click 1 gone
+  e2e_exits "$shop"
+  cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
+    e2e_fail "the switch tool was not copied"
+  [ ! -e "$handset/flags.txt" ] && [ ! -e "$handset/files/Temp/log.txt" ] &&
+    [ ! -e "$handset/rebooted" ] || e2e_fail "the refused switch tool changed the handset"
+  grep -qx 'start \\Temp\\Quillo.exe "other" flags=0x10' "$handset/journal.txt" ||
+    e2e_fail "the switch tool was not started with \"other\""
+}
+
 # The error page's texts for each mode, and with none, on the page by itself.
 scenario_error_pages() {
   local mode explanation
