@@ -97,7 +97,8 @@ double UpdateSeconds(const std::vector<uint8_t>& image, PtyLine& line, VirtualBo
         link.CloseUSBSyncDriver();
     serve.join();
     const std::vector<uint8_t>& os = device.Flashed(FlashPartition::OS);
-    bool same = os.size() == image.size() - 1024 && std::equal(os.begin(), os.end(), image.begin() + 1024);
+    bool same =
+        os.size() == image.size() - 1024 && std::equal(os.begin(), os.end(), image.begin() + 1024);
     return ok && same ? seconds : -1;
 }
 
@@ -126,8 +127,10 @@ int main() {
     const double mib = payload.size() / 1048576.0;
     std::printf("image: %zu bytes (payload %zu), best of %d runs each\n", image.size(),
                 payload.size(), rounds);
-    std::printf("first update of the device: %7.3f s  %7.1f MiB/s of payload\n", first, mib / first);
-    std::printf("full update through a pty : %7.3f s  %7.1f MiB/s of payload\n", update, mib / update);
+    std::printf("first update of the device: %7.3f s  %7.1f MiB/s of payload\n", first,
+                mib / first);
+    std::printf("full update through a pty : %7.3f s  %7.1f MiB/s of payload\n", update,
+                mib / update);
     std::printf("  of which the RAM load  : %7.3f s  %7.1f MiB/s\n", g_transfer, mib / g_transfer);
     std::printf("raw pty, same payload     : %7.3f s  %7.1f MiB/s\n", raw, mib / raw);
     std::printf("update / raw time ratio   : %7.2f  (update reaches %.0f%% of the raw pty)\n",

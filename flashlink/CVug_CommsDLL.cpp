@@ -1,24 +1,17 @@
 #include "CVug_CommsDLL.h"
 
-#include <chrono>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <thread>
 #include <vector>
 
 #include "HostFiles.h"
+#include "LinkTexts.h"
 #include "LinkWords.h"
 
 namespace {
 
-// Limits of the message loop's buffers: the text buffer keeps one byte for its terminator.
-constexpr uint32_t kTextBufferSize = 4096;
-constexpr uint32_t kStoredFileMax = 65536;
+// A stored file whose name ends in "cfg" comes in two halves of this size.
 constexpr uint32_t kCfgHalf = 32768;
-
-const char kLostDevice[] = "Error, lost the connection to the handset while it was flashing.";
 
 } // namespace
 
@@ -26,7 +19,7 @@ CVug_CommsDLL::CVug_CommsDLL()
     // A caller that forgets m_pCrcCheck gets transfers without the per-block check rather
     // than a read through a wild pointer.
     : m_pCrcCheck(nullptr), m_pProgress(nullptr), m_Cancel(0), m_pRxBuffer(nullptr),
-      m_pMessages(&MessageSink::Default()), m_ModulePath{} {}
+      m_pMessages(&MessageSink::Default()) {}
 
 // The device stays open. m_pRxBuffer is null unless an upload was left unfinished, and then
 // nobody else will ever free it.
@@ -100,7 +93,7 @@ int CVug_CommsDLL::LoadFlashMode(uint32_t mode) {
     if (response == WORD_ACK) {
         uint32_t ignored = 0;
         if (ReadWord(ignored) != USB_READ_OK) {
-            m_pMessages->ShowMessage("Errors, Failed to read response", "Error");
+            m_pMessages->ShowMessage(kTextNoResponse, kCaptionError);
             return 0;
         }
     }
@@ -124,132 +117,6 @@ int CVug_CommsDLL::Run(uint32_t address) {
     if (!GetACK())
         return 0;
     return Go(address);
-}
-
-int CVug_CommsDLL::EndLoop(const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    m_pMessages->ShowMessage(text, "Error");
-    return 0;
-}
-
-int CVug_CommsDLL::MessageHandler() {
-    uint32_t msg = MSG_NONE;
-    uint32_t msg_length = 0;
-    uint32_t fileLength = 0;
-    uint32_t imageLength = 0;
-    uint32_t endrange = 100;
-    uint32_t currentpos = 0;
-    uint32_t error = 0;
-    std::vector<uint8_t> text(kTextBufferSize);
-    uint32_t uploadCount = 0;
-    // Only chunks after an announcement of this call may land in m_pRxBuffer: the pointer
-    // may still hold a buffer that SaveFile already released.
-    bool uploading = false;
-
-    ProgressControl(100, 0);
-    ProgressControl(0, 1);
-
-    for (;;) {
-        // A device that is unplugged or stops answering ends the loop: reading on would
-        // only fail again, for ever.
-        if (ReadWord(msg) != USB_READ_OK)
-            return EndLoop("%s", kLostDevice);
-        if (msg == WORD_ACK)
-            return 1;
-
-        switch (msg) {
-        case MSG_TEXT:
-            if (msg_length > kTextBufferSize - 1)
-                return EndLoop("Error, the handset sent a text of %u bytes; at most %u fit.",
-                               msg_length, kTextBufferSize - 1);
-            if (Read_USB_Data(text.data(), msg_length) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            text[msg_length] = 0;
-            break;
-        case MSG_TEXT_LENGTH:
-            if (ReadWord(msg_length) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            break;
-        case MSG_PROGRESS_POS:
-            if (ReadWord(currentpos) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            ProgressControl(currentpos, 1);
-            break;
-        case MSG_PROGRESS_RANGE:
-            if (ReadWord(endrange) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            ProgressControl(endrange, 0);
-            ProgressControl(0, 1);
-            break;
-        case MSG_FIRMWARE_ERROR: {
-            if (ReadWord(error) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            ProgressControl(0, 1);
-            char shown[64];
-            std::snprintf(shown, sizeof shown, "Flash Firmware Error occurred:  code %d",
-                          static_cast<int>(error));
-            m_pMessages->ShowMessage(shown, nullptr);
-            return 0;
-        }
-        case MSG_LENGTH:
-            if (ReadWord(fileLength) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            break;
-        case MSG_REQUEST_FILE_0:
-            SendFile(FILE_ID_0);
-            break;
-        case MSG_REQUEST_FILE_1:
-            SendFile(FILE_ID_1);
-            break;
-        case MSG_REQUEST_FLASH_SIZE:
-            SendFlash();
-            break;
-        case MSG_UPLOAD_BEGIN:
-            if (ReadWord(imageLength) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            // An upload left unfinished by an earlier announcement is dropped, and the count
-            // starts again, so a second upload lands in its own buffer.
-            delete[] m_pRxBuffer;
-            m_pRxBuffer = new (std::nothrow) uint8_t[imageLength ? imageLength : 1];
-            uploadCount = 0;
-            uploading = m_pRxBuffer != nullptr;
-            if (!uploading)
-                return EndLoop("Error, no memory for the handset's upload of %u bytes.",
-                               imageLength);
-            break;
-        case MSG_UPLOAD_CHUNK:
-            if (!uploading)
-                return EndLoop("Error, the handset sent upload data before announcing an "
-                               "upload.");
-            if (fileLength > imageLength - uploadCount)
-                return EndLoop("Error, the handset sent more upload data than the %u bytes it "
-                               "announced.",
-                               imageLength);
-            if (Read_USB_Data(m_pRxBuffer + uploadCount, fileLength) != USB_READ_OK)
-                return EndLoop("%s", kLostDevice);
-            uploadCount += fileLength;
-            if (uploadCount == imageLength) {
-                uploading = false;
-                SaveFile(imageLength);
-            }
-            break;
-        case MSG_STORE_FILE:
-            if (fileLength > kStoredFileMax)
-                return EndLoop("Error, the handset sent a file of %u bytes; at most %u fit.",
-                               fileLength, kStoredFileMax);
-            RecvFile(fileLength, m_HostFiles[HOST_STORED_FILE].c_str());
-            break;
-        default:
-            // Host-direction words and anything outside the message range carry nothing
-            // after them.
-            break;
-        }
-        msg = MSG_NONE;
-    }
 }
 
 int CVug_CommsDLL::SendFile(t_FILEID id) {
@@ -297,25 +164,4 @@ int CVug_CommsDLL::RecvFile(uint32_t length, const char* fileName) {
         Read_USB_Data(fileBuf.data(), length);
     }
     return WriteHostFile(fileName, fileBuf.data(), length) ? 1 : 0;
-}
-
-const char* CVug_CommsDLL::GetModulePath() {
-    const std::string directory = ProgramDirectory();
-    std::snprintf(m_ModulePath, sizeof m_ModulePath, "%s", directory.c_str());
-    return m_ModulePath;
-}
-
-void CVug_CommsDLL::ProgressControl(uint32_t value, uint32_t kind) {
-    if (!m_pProgress)
-        return;
-    if (kind == 0)
-        m_pProgress->SetRange(value);
-    else if (kind == 1)
-        m_pProgress->SetPos(value);
-}
-
-// Lets a caller on a window thread keep its windows alive between steps of its own.
-void CVug_CommsDLL::ProcessMessages() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    HandleMessages();
 }

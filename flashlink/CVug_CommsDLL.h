@@ -55,23 +55,18 @@ public:
     uint8_t* m_pRxBuffer;
 
 private:
-    void ProgressControl(uint32_t value, uint32_t kind);
-    void ProcessMessages();
     int SendFile(t_FILEID id);
     int SendFlash();
     int RecvFile(uint32_t length, const char* fileName);
     int SaveFile(uint32_t length);
-    const char* GetModulePath();
 
     int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,
                       uint32_t& reply);
-    int EndLoop(const char* format, ...)
-#if defined(__GNUC__)
-        __attribute__((format(printf, 2, 3)))
-#endif
-        ;
+
+    // The most a stored file of the message loop may hold.
+    static constexpr uint32_t kStoredFileMax = 65536;
+    friend class MessageLoop;
 
     MessageSink* m_pMessages;
-    char m_ModulePath[261];
     std::string m_HostFiles[HOST_FILE_ROLES];
 };

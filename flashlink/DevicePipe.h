@@ -29,7 +29,6 @@ public:
 
     // How long a read or write may go without moving a byte before it fails.
     void SetSilenceLimit(uint32_t milliseconds) { silenceLimitMs_ = milliseconds; }
-    const std::string& Path() const { return path_; }
 
 private:
     std::string path_;

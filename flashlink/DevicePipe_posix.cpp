@@ -1,4 +1,5 @@
 #include "DevicePipe.h"
+#include "MoveAll.h"
 
 #include <cerrno>
 #include <chrono>
@@ -36,6 +37,21 @@ bool WaitReady(int fd, short events, Clock::time_point since, uint32_t limitMs) 
             return true;
         return false;
     }
+}
+
+// One read or write of the device, as MoveAll counts it: when the device cannot take or give
+// bytes yet, waits for it, up to the silence limit counted from the last byte that moved.
+long long Moved(ssize_t n, int fd, short events, Clock::time_point& lastMove, uint32_t limitMs) {
+    if (n > 0) {
+        lastMove = Clock::now();
+        return n;
+    }
+    if (n < 0 && errno == EINTR)
+        return 0;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return WaitReady(fd, events, lastMove, limitMs) ? 0 : kMoveFailed;
+    // 0 is the end of the stream and EIO a pty whose master is gone: the device hung up.
+    return kMoveFailed;
 }
 
 } // namespace
@@ -82,49 +98,18 @@ bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_DEVICE_HANDLE)
         return false;
     const int fd = FdOf(handle_);
-    uint32_t done = 0;
     Clock::time_point lastMove = Clock::now();
-    while (done < length) {
-        const ssize_t n = ::write(fd, data + done, length - done);
-        if (n > 0) {
-            done += static_cast<uint32_t>(n);
-            lastMove = Clock::now();
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitReady(fd, POLLOUT, lastMove, silenceLimitMs_))
-                return false;
-            continue;
-        }
-        return false;
-    }
-    return true;
+    return MoveAll(length, [&](uint32_t done, uint32_t left) {
+        return Moved(::write(fd, data + done, left), fd, POLLOUT, lastMove, silenceLimitMs_);
+    });
 }
 
 bool DevicePipe::ReadAll(uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_DEVICE_HANDLE)
         return false;
     const int fd = FdOf(handle_);
-    uint32_t done = 0;
     Clock::time_point lastMove = Clock::now();
-    while (done < length) {
-        const ssize_t n = ::read(fd, data + done, length - done);
-        if (n > 0) {
-            done += static_cast<uint32_t>(n);
-            lastMove = Clock::now();
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitReady(fd, POLLIN, lastMove, silenceLimitMs_))
-                return false;
-            continue;
-        }
-        // 0 is the end of the stream and EIO a pty whose master is gone: the device hung up.
-        return false;
-    }
-    return true;
+    return MoveAll(length, [&](uint32_t done, uint32_t left) {
+        return Moved(::read(fd, data + done, left), fd, POLLIN, lastMove, silenceLimitMs_);
+    });
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "MoveAll.h"
+
 namespace {
 
 // Each ReadFile returns after at most this long, with whatever has arrived. Under Wine a read
@@ -47,49 +49,39 @@ void DevicePipe::Close() {
 bool DevicePipe::WriteAll(const uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_HANDLE_VALUE)
         return false;
+    DWORD moved = 0;
     // A zero-length request still reaches the driver once, as a zero-byte WriteFile.
-    uint32_t done = 0;
-    do {
-        DWORD moved = 0;
-        if (!WriteFile(handle_, data + done, length - done, &moved, nullptr)) {
-            GetLastError();
-            return false;
-        }
+    if (length == 0)
+        return WriteFile(handle_, data, 0, &moved, nullptr) != FALSE;
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
+        if (!WriteFile(handle_, data + done, left, &moved, nullptr))
+            return kMoveFailed;
         // Nothing moved within the write time-out: the device is not taking bytes.
-        if (moved == 0 && done < length)
-            return false;
-        done += moved;
-    } while (done < length);
-    return true;
+        return moved > 0 ? moved : kMoveFailed;
+    });
 }
 
 bool DevicePipe::ReadAll(uint8_t* data, uint32_t length) {
     if (handle_ == INVALID_HANDLE_VALUE)
         return false;
-    uint32_t done = 0;
+    DWORD moved = 0;
+    if (length == 0)
+        return ReadFile(handle_, data, 0, &moved, nullptr) != FALSE;
     DWORD lastMove = GetTickCount();
-    do {
-        DWORD moved = 0;
-        if (!ReadFile(handle_, data + done, length - done, &moved, nullptr)) {
-            GetLastError();
-            return false;
-        }
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
+        if (!ReadFile(handle_, data + done, left, &moved, nullptr))
+            return kMoveFailed;
         if (moved > 0) {
-            done += moved;
             lastMove = GetTickCount();
-            continue;
+            return moved;
         }
-        if (done == length)
-            break;
         // Without time-outs a read returns nothing only when the device is gone.
         if (!commTimeouts_)
-            return false;
+            return kMoveFailed;
         DWORD errors = 0;
         COMSTAT status;
         if (!ClearCommError(handle_, &errors, &status))
-            return false;
-        if (GetTickCount() - lastMove >= silenceLimitMs_)
-            return false;
-    } while (done < length);
-    return true;
+            return kMoveFailed;
+        return GetTickCount() - lastMove >= silenceLimitMs_ ? kMoveFailed : 0;
+    });
 }

@@ -16,6 +16,3 @@ bool HostFileSize(const std::string& name, uint32_t& size);
 
 // Creates the file, replacing an existing one, and writes `length` bytes into it.
 bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length);
-
-// The directory of the running program (not of the library), without a trailing separator.
-std::string ProgramDirectory();

@@ -1,38 +1,30 @@
 #include "HostFiles.h"
+#include "MoveAll.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 
 namespace {
 
+// One read or write of a file, as MoveAll counts it.
+long long Moved(ssize_t n) {
+    if (n < 0 && errno == EINTR)
+        return 0;
+    return n > 0 ? n : kMoveFailed;
+}
+
 bool ReadFully(int fd, uint8_t* data, uint32_t length) {
-    while (length > 0) {
-        ssize_t n = ::read(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<uint32_t>(n);
-    }
-    return true;
+    return MoveAll(
+        length, [&](uint32_t done, uint32_t left) { return Moved(::read(fd, data + done, left)); });
 }
 
 bool WriteFully(int fd, const uint8_t* data, uint32_t length) {
-    while (length > 0) {
-        ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<uint32_t>(n);
-    }
-    return true;
+    return MoveAll(length, [&](uint32_t done, uint32_t left) {
+        return Moved(::write(fd, data + done, left));
+    });
 }
 
 } // namespace
@@ -69,14 +61,4 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
         return false;
     bool ok = WriteFully(fd, data, length);
     return ::close(fd) == 0 && ok;
-}
-
-std::string ProgramDirectory() {
-    char path[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return std::string();
-    std::string full(path, static_cast<size_t>(n));
-    size_t slash = full.find_last_of('/');
-    return slash == std::string::npos ? std::string() : full.substr(0, slash);
 }

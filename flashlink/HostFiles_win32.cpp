@@ -41,11 +41,3 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
     CloseHandle(file);
     return ok;
 }
-
-std::string ProgramDirectory() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, n);
-    const size_t slash = full.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : full.substr(0, slash);
-}

@@ -16,6 +16,10 @@ constexpr uint32_t REPLY_KEY_OK_ALT = 0xAAFF5507;
 constexpr uint32_t CMD_VERSION_LENGTH = 0xAAFF5513;
 constexpr uint32_t CMD_VERSION_DATA = 0xAAFF5514;
 constexpr uint32_t REPLY_VERSION_OK = 0xAAFF5515;
+// The device's answers that mean "no": to a key or version it refuses, and to a WORD_ACK
+// query while it is not ready. The host takes any word but the expected one as a refusal.
+constexpr uint32_t REPLY_REFUSED = 0xAAFF5506;
+constexpr uint32_t REPLY_NOT_READY = 0x00000000;
 constexpr uint32_t CMD_ADDRESS = 0x55AAFF08;
 constexpr uint32_t CMD_BLOCK_DATA = 0xFFAA5501;
 constexpr uint32_t CMD_READ_BLOCK = 0xAA55FF04;

@@ -1,21 +1,13 @@
 #include "USBComms.h"
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
-#include <thread>
 
+#include "LinkTexts.h"
 #include "LinkWords.h"
 
 namespace {
-
-const char kWriteFailed[] = "Error: couldn't write USB data";
-const char kReadFailed[] = "Error: couldn't read USB data";
-const char kNotRecognized[] = "Error: Device probably not recognized by 2nd boot";
-const char kDataTx[] = "Error Second Boot not responding (Data TX)";
-const char kCrcFailure[] = "Error CRC failure";
-const char kAckGivenUp[] = "Error: no acknowledgement, the device is gone or silent";
 
 // Tables of the reflected polynomial 0xA001: kCrc.t[0] is the classic byte table, and
 // kCrc.t[s] gives a byte's effect on the register after s more zero bytes, so eight bytes can
@@ -82,16 +74,16 @@ void USBComms::SetErrorText(const char* format, ...) {
 
 USBComms::AckOutcome USBComms::AskForAck() {
     if (WriteWord(WORD_ACK) != USB_WRITE_OK) {
-        SetErrorText("%s", kWriteFailed);
+        SetErrorText("%s", kTextWriteFailed);
         return ACK_PIPE_FAILED;
     }
     uint32_t reply = 0;
     if (ReadWord(reply) != USB_READ_OK) {
-        SetErrorText("%s", kReadFailed);
+        SetErrorText("%s", kTextReadFailed);
         return ACK_PIPE_FAILED;
     }
     if (reply != WORD_ACK) {
-        SetErrorText("%s", kNotRecognized);
+        SetErrorText("%s", kTextNotRecognized);
         return ACK_OTHER_WORD;
     }
     return ACK_GIVEN;
@@ -109,7 +101,7 @@ int USBComms::WaitForAck() {
         case ACK_OTHER_WORD:
             continue;
         case ACK_PIPE_FAILED:
-            SetErrorText("%s", kAckGivenUp);
+            SetErrorText("%s", kTextAckGivenUp);
             return 0;
         }
     }
@@ -132,7 +124,7 @@ int USBComms::WaitForBlockAck() {
 int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
     WriteWord(CMD_BLOCK_DATA);
     if (Write_USB_Data(data, size) != USB_WRITE_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     if (crcCheck) {
@@ -141,104 +133,83 @@ int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
         uint32_t targetCrc = 0;
         // A lost reply would otherwise be compared as whatever the variable held.
         if (ReadWord(targetCrc) != USB_READ_OK) {
-            SetErrorText("%s", kReadFailed);
+            SetErrorText("%s", kTextReadFailed);
             return 0;
         }
         if (targetCrc != crc) {
-            SetErrorText("%s", kCrcFailure);
+            SetErrorText("%s", kTextCrcFailure);
             return 0;
         }
     }
     return 1;
 }
 
-int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
-                       ProgressSink* progress, int crcCheck) {
+int USBComms::MoveBlocks(uint32_t address, uint32_t length, ProgressSink* progress,
+                         int (USBComms::*fullBlockAck)(), const BlockMove& move) {
     const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
     const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
-    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
-    ProgressControl(progress, 0, 1);
-
-    WriteWord(CMD_TOTAL_LENGTH);
-    WriteWord(length);
-    WriteWord(CMD_BLOCK_SIZE);
-    WriteWord(LINK_BLOCK_SIZE);
-
-    uint32_t blockAddress = address;
+    uint32_t offset = 0;
     for (uint32_t i = 0; i < fullBlocks; ++i) {
         if (m_Abort) {
             m_Abort = 0;
             return 0;
         }
         WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        blockAddress += LINK_BLOCK_SIZE;
-        if (!WaitForBlockAck())
+        WriteWord(address + offset);
+        if (!(this->*fullBlockAck)())
             return 0;
-        if (!SendBlock(data, LINK_BLOCK_SIZE, crcCheck))
+        if (!move(offset, LINK_BLOCK_SIZE))
             return 0;
-        data += LINK_BLOCK_SIZE;
-        ProgressControl(progress, i, 1);
+        offset += LINK_BLOCK_SIZE;
+        ProgressControl(progress, i, PROGRESS_POS);
     }
     if (lastBlockSize) {
         WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
+        WriteWord(address + offset);
         WriteWord(CMD_BLOCK_SIZE);
         WriteWord(lastBlockSize);
         if (!WaitForAck())
             return 0;
-        if (!SendBlock(data, lastBlockSize, crcCheck))
+        if (!move(offset, lastBlockSize))
             return 0;
-        ProgressControl(progress, fullBlocks + 1, 1);
+        ProgressControl(progress, fullBlocks + 1, PROGRESS_POS);
     }
     return WaitForAck();
+}
+
+uint32_t USBComms::BlockCount(uint32_t length) {
+    return length / LINK_BLOCK_SIZE + (length % LINK_BLOCK_SIZE ? 1 : 0);
+}
+
+int USBComms::SendData(uint32_t address, uint32_t length, const uint8_t* data,
+                       ProgressSink* progress, int crcCheck) {
+    ProgressControl(progress, BlockCount(length), PROGRESS_RANGE);
+    ProgressControl(progress, 0, PROGRESS_POS);
+    WriteWord(CMD_TOTAL_LENGTH);
+    WriteWord(length);
+    WriteWord(CMD_BLOCK_SIZE);
+    WriteWord(LINK_BLOCK_SIZE);
+    return MoveBlocks(
+        address, length, progress, &USBComms::WaitForBlockAck,
+        [&](uint32_t offset, uint32_t size) { return SendBlock(data + offset, size, crcCheck); });
 }
 
 int USBComms::ReadBlock(uint8_t* buffer, uint32_t size) {
     WriteWord(CMD_READ_BLOCK);
     if (Read_USB_Data(buffer, size) != USB_READ_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     return 1;
 }
 
 int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer, ProgressSink* progress) {
-    const uint32_t fullBlocks = length / LINK_BLOCK_SIZE;
-    const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
-    ProgressControl(progress, fullBlocks + (lastBlockSize ? 1 : 0), 0);
-
+    ProgressControl(progress, BlockCount(length), PROGRESS_RANGE);
     WriteWord(CMD_BLOCK_SIZE);
     WriteWord(LINK_BLOCK_SIZE);
-
-    uint32_t blockAddress = address;
-    for (uint32_t i = 0; i < fullBlocks; ++i) {
-        if (m_Abort) {
-            m_Abort = 0;
-            return 0;
-        }
-        WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        blockAddress += LINK_BLOCK_SIZE;
-        if (!WaitForAck())
-            return 0;
-        if (!ReadBlock(buffer, LINK_BLOCK_SIZE))
-            return 0;
-        buffer += LINK_BLOCK_SIZE;
-        ProgressControl(progress, i, 1);
-    }
-    if (lastBlockSize) {
-        WriteWord(CMD_ADDRESS);
-        WriteWord(blockAddress);
-        WriteWord(CMD_BLOCK_SIZE);
-        WriteWord(lastBlockSize);
-        if (!WaitForAck())
-            return 0;
-        if (!ReadBlock(buffer, lastBlockSize))
-            return 0;
-        ProgressControl(progress, fullBlocks + 1, 1);
-    }
-    return WaitForAck();
+    return MoveBlocks(
+        address, length, progress, &USBComms::WaitForAck,
+        [&](uint32_t offset, uint32_t size) { return ReadBlock(buffer + offset, size); });
 }
 
 int USBComms::Go(uint32_t address) {
@@ -254,7 +225,7 @@ int USBComms::Go(uint32_t address) {
 int USBComms::SetRAMType(uint32_t type) {
     WriteWord(CMD_RAM_TYPE);
     if (WriteWord(type) != USB_WRITE_OK) {
-        SetErrorText("%s", kDataTx);
+        SetErrorText("%s", kTextDataTx);
         return 0;
     }
     return WaitForAck();
@@ -263,7 +234,7 @@ int USBComms::SetRAMType(uint32_t type) {
 int USBComms::SendDataTest(uint32_t, uint32_t, const uint8_t* data) {
     const uint32_t result = Write_USB_Data(data, LINK_BLOCK_SIZE);
     if (result == USB_WRITE_OK) {
-        SetErrorText("Send the data Ok,sub_size : %x", LINK_BLOCK_SIZE);
+        SetErrorText(kTextTestBlockSent, LINK_BLOCK_SIZE);
         return 1;
     }
     SetErrorText("Error ,pdata : %" PRIxPTR " ,sub_size %d ,Ret : %x",
@@ -271,17 +242,11 @@ int USBComms::SendDataTest(uint32_t, uint32_t, const uint8_t* data) {
     return 0;
 }
 
-void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, uint32_t kind) {
+void USBComms::ProgressControl(ProgressSink* progress, uint32_t value, ProgressRequest request) {
     if (!progress)
         return;
-    if (kind == 0)
+    if (request == PROGRESS_RANGE)
         progress->SetRange(value);
-    else if (kind == 1)
+    else
         progress->SetPos(value);
-}
-
-// Lets a caller on a window thread keep its windows alive between steps of its own.
-void USBComms::ProcessMessages() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    HandleMessages();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "ProgressSink.h"
 #include "USBInterface.h"
@@ -34,6 +35,10 @@ public:
     volatile int m_Abort;
 
 protected:
+    enum ProgressRequest { PROGRESS_RANGE, PROGRESS_POS };
+    // Passes one request to `progress`, which may be null: no progress is shown.
+    static void ProgressControl(ProgressSink* progress, uint32_t value, ProgressRequest request);
+
     uint32_t WriteWord(uint32_t word);
     uint32_t ReadWord(uint32_t& word);
     void SetErrorText(const char* format, ...)
@@ -54,6 +59,11 @@ private:
     int SendBlock(const uint8_t* data, uint32_t size, int crcCheck);
     int ReadBlock(uint8_t* buffer, uint32_t size);
 
-    void ProgressControl(ProgressSink* progress, uint32_t value, uint32_t kind);
-    void ProcessMessages();
+    // Moves the block at `offset` of the transfer, `size` bytes: 1 or 0.
+    using BlockMove = std::function<int(uint32_t offset, uint32_t size)>;
+    // The block loop of SendData and GetData: each full block's address, `fullBlockAck`, the
+    // block; then a shorter last block that names its size, and the closing acknowledgement.
+    int MoveBlocks(uint32_t address, uint32_t length, ProgressSink* progress,
+                   int (USBComms::*fullBlockAck)(), const BlockMove& move);
+    static uint32_t BlockCount(uint32_t length);
 };

@@ -1,38 +1,48 @@
 #include "USBInterface.h"
 
+#include <memory>
+
 #include "DevicePipe.h"
 #include "LinkWords.h"
 
 BytePipe::~BytePipe() = default;
 
+namespace {
+
+// On Windows the device has one fixed name; elsewhere it has none until the caller names a tty.
+#if defined(_WIN32)
+constexpr const char* kFirstDevicePath = USB_SYNC_DEVICE_PATH;
+#else
+constexpr const char* kFirstDevicePath = "";
+#endif
+
+} // namespace
+
 USBInterface::USBInterface()
     : m_hDevice(INVALID_DEVICE_HANDLE), m_pPipe(nullptr), m_pClock(&LinkClock::System()),
-      m_pDevicePipe(nullptr), m_SilenceLimitMs(DevicePipe::kDefaultSilenceLimitMs) {
-#if defined(_WIN32)
-    m_pDevicePipe = new DevicePipe(USB_SYNC_DEVICE_PATH);
-#else
-    m_pDevicePipe = new DevicePipe("");
-#endif
-    m_pPipe = m_pDevicePipe;
+      m_pDevicePipe(std::make_unique<DevicePipe>(kFirstDevicePath)),
+      m_SilenceLimitMs(DevicePipe::kDefaultSilenceLimitMs) {
+    m_pPipe = m_pDevicePipe.get();
 }
 
-USBInterface::~USBInterface() {
-    // An open device stays open until CloseUSBSyncDriver; only our own pipe object goes.
-    delete m_pDevicePipe;
-}
+// The device pipe closes a device still open on it when it goes, so destroying the link closes
+// the platform device. A pipe given with SetPipe belongs to its giver and is left as it is.
+USBInterface::~USBInterface() = default;
 
 void USBInterface::SetPipe(BytePipe* pipe) {
-    m_pPipe = pipe ? pipe : m_pDevicePipe;
+    m_pPipe = pipe ? pipe : m_pDevicePipe.get();
 }
 
 void USBInterface::SetDevicePath(const char* path) {
 #if !defined(_WIN32)
-    bool inUse = m_pPipe == m_pDevicePipe;
-    delete m_pDevicePipe;
-    m_pDevicePipe = new DevicePipe(path);
+    // A device open on the old path is closed with its pipe; its handle must not outlive it.
+    const bool inUse = m_pPipe == m_pDevicePipe.get();
+    m_pDevicePipe = std::make_unique<DevicePipe>(path);
     m_pDevicePipe->SetSilenceLimit(m_SilenceLimitMs);
-    if (inUse)
-        m_pPipe = m_pDevicePipe;
+    if (inUse) {
+        m_pPipe = m_pDevicePipe.get();
+        m_hDevice = INVALID_DEVICE_HANDLE;
+    }
 #else
     (void)path;
 #endif
@@ -55,6 +65,7 @@ uint32_t USBInterface::OpenUsbSyncDriver() {
 void USBInterface::CloseUSBSyncDriver() {
     if (m_hDevice != INVALID_DEVICE_HANDLE)
         m_pPipe->Close();
+    m_hDevice = INVALID_DEVICE_HANDLE;
 }
 
 uint32_t USBInterface::Write_USB_Data(const uint8_t* buffer, uint32_t length) {

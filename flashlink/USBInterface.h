@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "BytePipe.h"
 #include "LinkClock.h"
@@ -33,6 +34,7 @@ public:
 
     // USB_OPEN_OK, or USB_OPEN_FAILED; m_hDevice holds the attempt's handle either way.
     uint32_t OpenUsbSyncDriver();
+    // Closes what OpenUsbSyncDriver opened and forgets its handle.
     void CloseUSBSyncDriver();
     // USB_READ_OK when every byte was read, else USB_IO_FAILED.
     uint32_t Read_USB_Data(uint8_t* buffer, uint32_t length);
@@ -45,7 +47,8 @@ public:
     // under the link in place of the platform device. Not owned; null restores the device.
     void SetPipe(BytePipe* pipe);
     // Where the platform device is found. On Windows it is always USB_SYNC_DEVICE_PATH;
-    // elsewhere the caller names a tty (a USB serial device or a pty).
+    // elsewhere the caller names a tty (a USB serial device or a pty). A device open on the old
+    // path is closed.
     void SetDevicePath(const char* path);
     // Replaces the wall clock (not owned; null restores the system clock).
     void SetClock(LinkClock* clock);
@@ -66,6 +69,6 @@ private:
     uint32_t BindPipe(uint32_t pipe, DeviceHandle device);
     uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
 
-    DevicePipe* m_pDevicePipe;
+    std::unique_ptr<DevicePipe> m_pDevicePipe;
     uint32_t m_SilenceLimitMs;
 };

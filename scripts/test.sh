@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 KOV_ROOT=$(pwd)
 
 bash scripts/setup.sh
+bash scripts/check-format.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native

@@ -29,7 +29,7 @@ namespace {
 // Exit status: 0 only for a finished update.
 enum Exit {
     EXIT_FINISHED = 0,
-    EXIT_LINK_FAILED = 1,   // a flash mode or a partition did not get across
+    EXIT_LINK_FAILED = 1, // a flash mode or a partition did not get across
     EXIT_USAGE = 2,
     EXIT_KIT = 3,           // the kit cannot be flashed; nothing was sent
     EXIT_NO_DEVICE = 4,     // the handset never appeared
@@ -194,8 +194,8 @@ std::string JsonList(const std::vector<std::string>& items) {
 int Finish(TerminalPage& page, int code, const std::string& state) {
     if (!state.empty())
         page.Say("state", state, true);
-    page.Event("result", "\"exit\":" + std::to_string(code) + ",\"finished\":" +
-                             (code == EXIT_FINISHED ? "true" : "false"));
+    page.Event("result", "\"exit\":" + std::to_string(code) +
+                             ",\"finished\":" + (code == EXIT_FINISHED ? "true" : "false"));
     return code;
 }
 
@@ -258,7 +258,8 @@ int main(int argc, char** argv) {
                            std::to_string(o.waitSeconds) + " s)...");
     if (!WaitForDevice(link, o.waitSeconds)) {
         if (Interrupted())
-            return result(EXIT_INTERRUPTED, "Stopped while waiting for the handset; nothing was sent.");
+            return result(EXIT_INTERRUPTED,
+                          "Stopped while waiting for the handset; nothing was sent.");
         return result(EXIT_NO_DEVICE,
                       "The handset did not appear on " + where + " within " +
                           std::to_string(o.waitSeconds) +
@@ -280,8 +281,7 @@ int main(int argc, char** argv) {
     if (run.failure != UpdateFailure::None)
         link.CloseUSBSyncDriver();
     if (Interrupted() && run.failure != UpdateFailure::None)
-        return result(EXIT_INTERRUPTED,
-                      std::string("Stopped at your request. ") +
-                          HandsetState(run.failure, page.Phase()));
+        return result(EXIT_INTERRUPTED, std::string("Stopped at your request. ") +
+                                            HandsetState(run.failure, page.Phase()));
     return result(ExitFor(run.failure), HandsetState(run.failure, page.Phase()));
 }

@@ -1,5 +1,6 @@
 // kovkit: writes sample update kits, and tells what a kit would install.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +48,15 @@ bool ParseNumber(const char* text, int64_t& out) {
     return true;
 }
 
+// A number no larger than `max`, into a field of its own width.
+template <typename Field> bool ParseField(const char* text, int64_t max, Field& field) {
+    int64_t n = 0;
+    if (!ParseNumber(text, n) || n > max)
+        return false;
+    field = static_cast<Field>(n);
+    return true;
+}
+
 bool ParseSignature(const char* text, int& out) {
     if (text && std::strcmp(text, "none") == 0) {
         out = -1;
@@ -67,16 +77,15 @@ int Make(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         std::string opt = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        int64_t n = 0;
         bool ok = value != nullptr;
         if (opt == "--out")
             out = value ? value : "";
         else if (opt == "--mode")
-            ok = ok && ParseNumber(value, n) && n <= 255, spec.updateMode = static_cast<uint8_t>(n);
+            ok = ok && ParseField(value, 255, spec.updateMode);
         else if (opt == "--os-size")
-            ok = ok && ParseNumber(value, n) && n <= 65535, spec.osSizeMiB = static_cast<uint16_t>(n);
+            ok = ok && ParseField(value, 65535, spec.osSizeMiB);
         else if (opt == "--cp-size")
-            ok = ok && ParseNumber(value, n) && n <= 65535, spec.cpSizeMiB = static_cast<uint16_t>(n);
+            ok = ok && ParseField(value, 65535, spec.cpSizeMiB);
         else if (opt == "--payload-bytes")
             ok = ok && ParseNumber(value, spec.payloadBytes);
         else if (opt == "--file-bytes")
@@ -92,7 +101,7 @@ int Make(int argc, char** argv) {
         else if (opt == "--version-text")
             spec.versionText = value ? value : "";
         else if (opt == "--seed")
-            ok = ok && ParseNumber(value, n), spec.seed = static_cast<uint32_t>(n);
+            ok = ok && ParseField(value, INT64_MAX, spec.seed);
         else if (opt == "--ipl-size")
             ok = ok && ParseNumber(value, iplSize);
         else if (opt == "--ipl-signature")
@@ -149,7 +158,8 @@ int Describe(const char* dir) {
         std::printf("%s\n", line.c_str());
     for (const std::string& problem : report.problems)
         std::printf("problem: %s\n", problem.c_str());
-    std::printf(report.problems.empty() ? "the kit can be flashed\n" : "the kit cannot be flashed\n");
+    std::printf(report.problems.empty() ? "the kit can be flashed\n"
+                                        : "the kit cannot be flashed\n");
     return report.problems.empty() ? 0 : 1;
 }
 

@@ -20,14 +20,14 @@ enum class Readiness { MsgReady, AckAndWord };
 
 // Moments of the exchange at which a fault can strike: the nth occurrence of one of them.
 enum class DeviceEvent {
-    Key,       // the key has arrived; the reply is not yet sent
-    Readiness, // the device is about to say it is ready
-    FlashMode, // a flash mode word has arrived
-    Version,   // a version has arrived; the reply is not yet sent
-    AckQuery,  // a WORD_ACK query has arrived; the reply is not yet sent
-    Block,     // a block's data has begun to arrive: half of it is taken
-    DataWord,  // a data word has arrived
-    Stream,    // the message stream is about to send its nth item
+    Key,            // the key has arrived; the reply is not yet sent
+    Readiness,      // the device is about to say it is ready
+    FlashMode,      // a flash mode word has arrived
+    OfferedVersion, // a version has arrived; the reply is not yet sent
+    AckQuery,       // a WORD_ACK query has arrived; the reply is not yet sent
+    Block,          // a block's data has begun to arrive: half of it is taken
+    DataWord,       // a data word has arrived
+    Stream,         // the message stream is about to send its nth item
 };
 
 struct EventPoint {
@@ -129,8 +129,3 @@ struct BootLoaderScript {
 constexpr uint32_t kErrorSizesMismatch = 1;  // OS+CP data differs from the packed sizes word
 constexpr uint32_t kErrorBlockOutside = 2;   // a block fell outside its announced load
 constexpr uint32_t kErrorLoadIncomplete = 3; // the flash mode closed on an unfinished load
-
-// The device's answers that mean "no": to a key or version it refuses, and to a WORD_ACK
-// query while it is not ready.
-constexpr uint32_t kDeviceRefusal = 0xAAFF5506;
-constexpr uint32_t kDeviceNotReady = 0x00000000;

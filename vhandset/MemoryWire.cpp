@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "MoveAll.h"
+
 namespace {
 
 DeviceHandle WireHandle() {
@@ -77,52 +79,40 @@ void MemoryWire::HostEndPipe::Close() {
     wire_.changed_.notify_all();
 }
 
+template <typename Move, typename Ready>
+bool MemoryWire::HostTransfer(std::unique_lock<std::mutex>& lock, uint32_t length, Move move,
+                              Ready ready) {
+    // Checked even for an empty transfer: a host without an open device moves nothing.
+    if (cut_ || !hostOpen_)
+        return false;
+    auto lastMove = std::chrono::steady_clock::now();
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
+        if (cut_ || !hostOpen_)
+            return kMoveFailed;
+        if (const uint32_t n = move(done, left)) {
+            lastMove = std::chrono::steady_clock::now();
+            changed_.notify_all();
+            return n;
+        }
+        const auto limit = lastMove + std::chrono::milliseconds(silenceLimitMs_);
+        return changed_.wait_until(lock, limit, [&] { return cut_ || ready(); }) ? 0 : kMoveFailed;
+    });
+}
+
 bool MemoryWire::HostEndPipe::WriteAll(const uint8_t* data, uint32_t length) {
     std::unique_lock<std::mutex> lock(wire_.mutex_);
-    auto lastMove = std::chrono::steady_clock::now();
-    uint32_t done = 0;
-    while (done < length || length == 0) {
-        if (wire_.cut_ || !wire_.hostOpen_)
-            return false;
-        if (length == 0)
-            return true;
-        const uint32_t n = wire_.toDevice_.Put(data + done, length - done);
-        if (n) {
-            done += n;
-            lastMove = std::chrono::steady_clock::now();
-            wire_.changed_.notify_all();
-            continue;
-        }
-        if (!wire_.changed_.wait_until(
-                lock, lastMove + std::chrono::milliseconds(wire_.silenceLimitMs_),
-                [&] { return wire_.cut_ || wire_.toDevice_.size < wire_.toDevice_.bytes.size(); }))
-            return false;
-    }
-    return true;
+    Queue& queue = wire_.toDevice_;
+    return wire_.HostTransfer(
+        lock, length, [&](uint32_t done, uint32_t left) { return queue.Put(data + done, left); },
+        [&] { return queue.size < queue.bytes.size(); });
 }
 
 bool MemoryWire::HostEndPipe::ReadAll(uint8_t* data, uint32_t length) {
     std::unique_lock<std::mutex> lock(wire_.mutex_);
-    auto lastMove = std::chrono::steady_clock::now();
-    uint32_t done = 0;
-    while (done < length || length == 0) {
-        if (wire_.cut_ || !wire_.hostOpen_)
-            return false;
-        if (length == 0)
-            return true;
-        const uint32_t n = wire_.toHost_.Take(data + done, length - done);
-        if (n) {
-            done += n;
-            lastMove = std::chrono::steady_clock::now();
-            wire_.changed_.notify_all();
-            continue;
-        }
-        if (!wire_.changed_.wait_until(lock,
-                                       lastMove + std::chrono::milliseconds(wire_.silenceLimitMs_),
-                                       [&] { return wire_.cut_ || wire_.toHost_.size > 0; }))
-            return false;
-    }
-    return true;
+    Queue& queue = wire_.toHost_;
+    return wire_.HostTransfer(
+        lock, length, [&](uint32_t done, uint32_t left) { return queue.Take(data + done, left); },
+        [&] { return queue.size > 0; });
 }
 
 DeviceLine::Wait MemoryWire::DeviceEndLine::WaitForData(int timeoutMs) {
@@ -139,36 +129,30 @@ DeviceLine::Wait MemoryWire::DeviceEndLine::WaitForData(int timeoutMs) {
 
 bool MemoryWire::DeviceEndLine::Read(uint8_t* data, uint32_t length) {
     std::unique_lock<std::mutex> lock(wire_.mutex_);
-    uint32_t done = 0;
-    while (done < length) {
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
         if (wire_.cut_)
-            return false;
-        const uint32_t n = wire_.toDevice_.Take(data + done, length - done);
-        if (n) {
-            done += n;
+            return kMoveFailed;
+        if (const uint32_t n = wire_.toDevice_.Take(data + done, left)) {
             wire_.changed_.notify_all();
-            continue;
+            return n;
         }
         if (wire_.HostGoneLocked())
-            return false;
+            return kMoveFailed;
         wire_.changed_.wait(lock);
-    }
-    return true;
+        return 0;
+    });
 }
 
 bool MemoryWire::DeviceEndLine::Write(const uint8_t* data, uint32_t length) {
     std::unique_lock<std::mutex> lock(wire_.mutex_);
-    uint32_t done = 0;
-    while (done < length) {
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
         if (wire_.HostGoneLocked())
-            return false;
-        const uint32_t n = wire_.toHost_.Put(data + done, length - done);
-        if (n) {
-            done += n;
+            return kMoveFailed;
+        if (const uint32_t n = wire_.toHost_.Put(data + done, left)) {
             wire_.changed_.notify_all();
-            continue;
+            return n;
         }
         wire_.changed_.wait(lock);
-    }
-    return true;
+        return 0;
+    });
 }

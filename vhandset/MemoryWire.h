@@ -65,6 +65,11 @@ private:
         MemoryWire& wire_;
     };
 
+    // The host's side of a transfer, under `lock`: `move(done, left)` puts or takes what it
+    // can; while it can do nothing, waits until `ready()`, up to the silence limit.
+    template <typename Move, typename Ready>
+    bool HostTransfer(std::unique_lock<std::mutex>& lock, uint32_t length, Move move, Ready ready);
+
     // The device sees a hang-up once a host that had opened the wire has closed it again
     // and everything it sent has been read.
     bool HostGoneLocked() const { return cut_ || (everOpened_ && !hostOpen_); }

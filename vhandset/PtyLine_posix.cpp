@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "MoveAll.h"
+
 namespace {
 
 // Reads from the master are gathered in this much, so that a stream of small words does not
@@ -152,65 +154,51 @@ DeviceLine::Wait PtyLine::WaitForData(int timeoutMs) {
 }
 
 bool PtyLine::Read(uint8_t* data, uint32_t length) {
-    while (length > 0) {
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
+        uint8_t* const to = data + done;
         if (bufferSize_ > 0) {
-            const uint32_t n = length < bufferSize_ ? length : bufferSize_;
-            std::memcpy(data, buffer_.data() + bufferHead_, n);
+            const uint32_t n = left < bufferSize_ ? left : bufferSize_;
+            std::memcpy(to, buffer_.data() + bufferHead_, n);
             bufferHead_ += n;
             bufferSize_ -= n;
-            data += n;
-            length -= n;
-            continue;
+            return n;
         }
         // A block goes straight to its destination; a word fills the buffer, so that the next
         // few words cost no system call.
-        const bool direct = length >= kDirectReadBytes;
+        const bool direct = left >= kDirectReadBytes;
         ssize_t n;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (pulled_)
-                return false;
-            n = ::read(master_, direct ? data : buffer_.data(), direct ? length : kBufferBytes);
+                return kMoveFailed;
+            n = ::read(master_, direct ? to : buffer_.data(), direct ? left : kBufferBytes);
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (WaitReady(POLLIN, -1) != Ready::Yes)
-                return false;
-            continue;
-        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return WaitReady(POLLIN, -1) == Ready::Yes ? 0 : kMoveFailed;
         // EIO: no host has the slave open any more.
         if (n <= 0)
-            return false;
-        if (direct) {
-            data += n;
-            length -= static_cast<uint32_t>(n);
-        } else {
-            bufferHead_ = 0;
-            bufferSize_ = static_cast<uint32_t>(n);
-        }
-    }
-    return true;
+            return kMoveFailed;
+        if (direct)
+            return n;
+        bufferHead_ = 0;
+        bufferSize_ = static_cast<uint32_t>(n);
+        return 0;
+    });
 }
 
 bool PtyLine::Write(const uint8_t* data, uint32_t length) {
-    while (length > 0) {
+    return MoveAll(length, [&](uint32_t done, uint32_t left) -> long long {
         ssize_t n;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (pulled_)
-                return false;
-            n = ::write(master_, data, length);
+                return kMoveFailed;
+            n = ::write(master_, data + done, left);
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (WaitReady(POLLOUT, -1) != Ready::Yes)
-                return false;
-            continue;
-        }
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<uint32_t>(n);
-    }
-    return true;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return WaitReady(POLLOUT, -1) == Ready::Yes ? 0 : kMoveFailed;
+        return n > 0 ? n : kMoveFailed;
+    });
 }
 
 void PtyLine::PullCable() {

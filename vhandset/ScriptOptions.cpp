@@ -1,6 +1,7 @@
 #include "ScriptOptions.h"
 
-#include <cctype>
+#include "SampleKit.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -92,7 +93,7 @@ const struct {
     DeviceEvent event;
 } kEvents[] = {
     {"key", DeviceEvent::Key},        {"ready", DeviceEvent::Readiness},
-    {"mode", DeviceEvent::FlashMode}, {"version", DeviceEvent::Version},
+    {"mode", DeviceEvent::FlashMode}, {"version", DeviceEvent::OfferedVersion},
     {"ack", DeviceEvent::AckQuery},   {"block", DeviceEvent::Block},
     {"data", DeviceEvent::DataWord},  {"stream", DeviceEvent::Stream},
 };
@@ -103,23 +104,6 @@ const char* const kOptions[] = {
     "--answer-wait", "--pull-at",  "--pull-after-bytes"};
 
 } // namespace
-
-bool ParseVersionText(const std::string& text, Version& version) {
-    version.fill(0);
-    bool hex = text.size() == 12;
-    for (char c : text)
-        hex = hex && std::isxdigit(static_cast<unsigned char>(c));
-    if (hex) {
-        for (int i = 0; i < 6; ++i)
-            version[i] =
-                static_cast<uint8_t>(std::strtoul(text.substr(2 * i, 2).c_str(), nullptr, 16));
-        return true;
-    }
-    if (text.size() > 6)
-        return false;
-    std::memcpy(version.data(), text.data(), text.size());
-    return true;
-}
 
 bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::string* error) {
     items.clear();
@@ -199,7 +183,7 @@ bool ApplyScriptOption(const std::string& name, const std::string& value, BootLo
         const FlashPartition p = name == "--held-ipl"  ? FlashPartition::IPL
                                  : name == "--held-os" ? FlashPartition::OS
                                                        : FlashPartition::CP;
-        if (!ParseVersionText(value, s.held[static_cast<int>(p)]))
+        if (!ParseVersion(value, s.held[static_cast<int>(p)].data()))
             return Fail(error, bad);
     } else if (name == "--ready") {
         if (value == "msg") {

@@ -19,8 +19,4 @@ bool IsScriptOption(const std::string& name);
 // A message stream: items separated by ';' (see kScriptOptionsHelp).
 bool ParseStream(const std::string& text, std::vector<StreamItem>& items, std::string* error);
 
-// A six-byte version: twelve hex digits ("010203040506"), or up to six characters of text
-// padded with zero bytes.
-bool ParseVersionText(const std::string& text, Version& version);
-
 extern const char kScriptOptionsHelp[];

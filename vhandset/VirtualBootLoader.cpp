@@ -240,7 +240,7 @@ void VirtualBootLoader::OnAckQuery() {
         }
     }
     if (!give) {
-        WriteWord(kDeviceNotReady);
+        WriteWord(REPLY_NOT_READY);
         return;
     }
     WriteWord(WORD_ACK);
@@ -268,7 +268,7 @@ void VirtualBootLoader::OnKey() {
     Discard(length - kept);
     Strike(DeviceEvent::Key);
     if (script_.keyReply == KeyReply::Refuse || length > kKeyMax) {
-        WriteWord(kDeviceRefusal);
+        WriteWord(REPLY_REFUSED);
         return;
     }
     WriteWord(script_.keyReply == KeyReply::AcceptAlt ? REPLY_KEY_OK_ALT : REPLY_KEY_OK);
@@ -297,7 +297,7 @@ void VirtualBootLoader::OnVersion() {
     const uint32_t kept = std::min(length, kVersionSize);
     ReadExact(offered.data(), kept);
     Discard(length - kept);
-    Strike(DeviceEvent::Version);
+    Strike(DeviceEvent::OfferedVersion);
 
     int partition = -1;
     if (sessionOpen_) {
@@ -314,7 +314,7 @@ void VirtualBootLoader::OnVersion() {
     ++versionsInSession_;
     if (partition < 0) {
         Problem("a version outside a known flash mode");
-        WriteWord(kDeviceRefusal);
+        WriteWord(REPLY_REFUSED);
         return;
     }
     // A refused version is still noted: a host whose key was accepted with the second word
@@ -324,7 +324,7 @@ void VirtualBootLoader::OnVersion() {
     const bool newer = !std::lexicographical_compare(offered.begin(), offered.end(),
                                                      script_.held[partition].begin(),
                                                      script_.held[partition].end());
-    WriteWord(length == kVersionSize && newer ? REPLY_VERSION_OK : kDeviceRefusal);
+    WriteWord(length == kVersionSize && newer ? REPLY_VERSION_OK : REPLY_REFUSED);
 }
 
 void VirtualBootLoader::OnFlashMode() {

@@ -13,8 +13,6 @@ public:
     // section or key reads as empty text.
     std::wstring ReadSoftwareVersion() const;
 
-    const std::wstring& SettingsPath() const { return m_strSettingsPath; }
-
 private:
     std::wstring m_strSettingsPath;
 };

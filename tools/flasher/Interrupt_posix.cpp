@@ -32,4 +32,6 @@ void InstallInterruptHandler(CVug_CommsDLL* link) {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-bool Interrupted() { return g_interrupted != 0; }
+bool Interrupted() {
+    return g_interrupted != 0;
+}

@@ -29,4 +29,6 @@ void InstallInterruptHandler(CVug_CommsDLL* link) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-bool Interrupted() { return g_interrupted != 0; }
+bool Interrupted() {
+    return g_interrupted != 0;
+}

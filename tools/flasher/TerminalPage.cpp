@@ -74,9 +74,15 @@ void TerminalPage::Text(const char* kind, const std::wstring& text, bool evenWhe
     Say(kind, Utf8(text), evenWhenQuiet);
 }
 
-void TerminalPage::SetStatusLine(const std::wstring& text) { Text("status", text, false); }
-void TerminalPage::SetGuidanceText(const std::wstring& text) { Text("guidance", text, false); }
-void TerminalPage::SetNoticeText(const std::wstring& text) { Text("notice", text, false); }
+void TerminalPage::SetStatusLine(const std::wstring& text) {
+    Text("status", text, false);
+}
+void TerminalPage::SetGuidanceText(const std::wstring& text) {
+    Text("guidance", text, false);
+}
+void TerminalPage::SetNoticeText(const std::wstring& text) {
+    Text("notice", text, false);
+}
 
 void TerminalPage::ShowMessageBox(const std::wstring& text) {
     if (mode_ == OutputMode::Json)
@@ -110,8 +116,8 @@ void TerminalPage::EnterPhase(UpdatePhase phase, const char* partition, uint32_t
     if (mode_ == OutputMode::Json) {
         std::string members = std::string("\"phase\":\"") + PhaseName(phase) + "\"";
         if (partition)
-            members += ",\"partition\":" + JsonString(partition) +
-                       ",\"bytes\":" + std::to_string(bytes);
+            members +=
+                ",\"partition\":" + JsonString(partition) + ",\"bytes\":" + std::to_string(bytes);
         Event("phase", members);
     }
 }
@@ -156,7 +162,8 @@ void TerminalPage::DrawBar(bool final) {
     char text[160];
     if (phase_ == UpdatePhase::Transfer) {
         const double seconds = std::chrono::duration<double>(now - phaseStart_).count();
-        const double done = std::min<double>(partitionBytes_, static_cast<double>(pos_) * LINK_BLOCK_SIZE);
+        const double done =
+            std::min<double>(partitionBytes_, static_cast<double>(pos_) * LINK_BLOCK_SIZE);
         const double rate = seconds > 0 ? done / seconds : 0;
         const double left = rate > 0 ? (partitionBytes_ - done) / rate : 0;
         std::snprintf(text, sizeof text, "%-3s [%s] %3d%%  %6.1f / %.1f MiB  %5.1f MiB/s  %s left",

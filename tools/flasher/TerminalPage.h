@@ -41,7 +41,6 @@ public:
     void Event(const char* name, const std::string& members);
 
     UpdatePhase Phase() const { return phase_; }
-    bool InFlashingPhase() const { return inPhase_ && phase_ == UpdatePhase::Flashing; }
 
 private:
     void Text(const char* kind, const std::wstring& text, bool evenWhenQuiet);

@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PullCase{"AtTheKey", DeviceEvent::Key, 1, false, "LoadKey", false},
         PullCase{"AtReadinessAfterTheIpl", DeviceEvent::Readiness, 2, true, "LoadFlashMode", false},
-        PullCase{"AtTheVersion", DeviceEvent::Version, 1, false, "LoadVersion", false},
+        PullCase{"AtTheVersion", DeviceEvent::OfferedVersion, 1, false, "LoadVersion", false},
         PullCase{"HalfWayThroughBlock5", DeviceEvent::Block, 5, false, "LoadRAM", false},
         PullCase{"AtTheClosingHandshake", DeviceEvent::AckQuery, 18, false, "LoadRAM", false},
         PullCase{"InTheMessageStream", DeviceEvent::Stream, 3, false, "MessageHandler", true}),

@@ -12,7 +12,7 @@ public:
     // Error codes; a failure sets one and nothing ever clears it.
     enum : int32_t {
         ERR_NONE = 0,
-        ERR_OPEN = 1,      // raw file cannot be opened, or COFF file cannot be read
+        ERR_OPEN = 1, // raw file cannot be opened, or COFF file cannot be read
         ERR_SHORT_READ = 2,
         ERR_SEEK_END = 3,
         ERR_TELL = 4,

@@ -5,7 +5,9 @@
 
 namespace {
 
-uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16At(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 std::string Hex2(uint8_t v) {
     char text[8];

@@ -10,6 +10,30 @@
 #include "WizardTexts.h"
 #include "resource.h"
 
+namespace {
+
+const UINT_PTR kProgressTimer = 1;
+
+} // namespace
+
+void PageProgressBar::SetRange(uint32_t upper) {
+    m_range = upper;
+    m_bPending = true;
+}
+
+void PageProgressBar::SetPos(uint32_t pos) {
+    m_pos = pos;
+    m_bPending = true;
+}
+
+void PageProgressBar::ShowMoves() {
+    // Cleared first: a move made while this shows the last one is shown next time.
+    if (!m_bPending.exchange(false))
+        return;
+    ::SendMessageW(m_hBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_range.load()));
+    ::SendMessageW(m_hBar, PBM_SETPOS, static_cast<WPARAM>(m_pos.load()), 0);
+}
+
 UpdatePage::UpdatePage(UINT templateId, const UpdatePageTraits& traits)
     : CDialogBase(templateId), m_Traits(traits), m_hIcon(ApplicationIcon()),
       m_Notice(RGB(255, 0, 0), RGB(236, 233, 216)) {}
@@ -32,7 +56,8 @@ BOOL UpdatePage::OnInitDialog() {
     m_btnUpdate = GetDlgItem(IDC_BUTTON_UPDATE);
     m_staticStatus = GetDlgItem(m_Traits.statusId);
     m_btnClose = GetDlgItem(IDCANCEL);
-    m_ProgressBar.m_hWnd = m_progress;
+    m_ProgressBar.Attach(m_progress);
+    ::SetTimer(m_hWnd, kProgressTimer, PageProgressBar::kShowEveryMs, nullptr);
     SetPageIcons(m_hWnd);
     RaiseMainWindowAndCentre(m_hWnd);
     for (int id : m_Traits.noticeFontIds)
@@ -154,6 +179,10 @@ bool UpdatePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         result = m_Notice.Paint(reinterpret_cast<HDC>(wParam));
         return true;
     }
+    if (message == WM_TIMER && wParam == kProgressTimer) {
+        m_ProgressBar.ShowMoves();
+        return true;
+    }
     if (message == WM_SETCURSOR && m_bWaitCursor) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
@@ -192,7 +221,7 @@ void UpdatePage::DisableUpdate() {
 }
 
 void UpdatePage::SetProgressPos(uint32_t pos) {
-    ::SendMessageW(m_progress, PBM_SETPOS, pos, 0);
+    m_ProgressBar.SetPos(pos);
 }
 
 void UpdatePage::ShowMessage(const char* text, const char* caption) {

@@ -6,11 +6,11 @@
 #include "DialogBase.h"
 #include "ImageLoader.h"
 #include "PageLook.h"
+#include "ProgressSink.h"
 #include "UpdateImage.h"
 #include "UpdatePageView.h"
 #include "UpdateWorker.h"
 #include "WaitWindowThread.h"
-#include "Win32ProgressBar.h"
 
 // What sets the normal and the rescue update page apart, apart from the normal page's version
 // display.
@@ -23,6 +23,29 @@ struct UpdatePageTraits {
     bool saysReadingInputImage;
     bool statusBeforeEndingWait; // when the link opens
     const wchar_t* linkFailedText;
+};
+
+// The page's progress bar as the link and the worker move it: they only note the latest range
+// and position, and the page's own thread shows them a few times a second. A transfer thus
+// never waits for the bar to paint (under Wine a synchronous request cost a paint per 64 KiB
+// block, more than the block's own transfer), and moves that come faster than the eye can
+// follow are merged into the last one.
+class PageProgressBar : public ProgressSink {
+public:
+    // How often the page's thread looks for a move to show.
+    static constexpr UINT kShowEveryMs = 40;
+
+    void Attach(HWND bar) { m_hBar = bar; }
+    void SetRange(uint32_t upper) override;
+    void SetPos(uint32_t pos) override;
+    // On the page's thread: shows the latest range and position when they moved.
+    void ShowMoves();
+
+private:
+    HWND m_hBar = nullptr;
+    std::atomic<uint32_t> m_range{100};
+    std::atomic<uint32_t> m_pos{0};
+    std::atomic<bool> m_bPending{false};
 };
 
 // An update page: reads the kit whole, opens the link while its creator's wait window is up,
@@ -74,7 +97,7 @@ private:
     HWND m_staticStatus = nullptr;
     HWND m_btnClose = nullptr;
     HANDLE m_hWorker = nullptr;
-    Win32ProgressBar m_ProgressBar{nullptr};
+    PageProgressBar m_ProgressBar;
     CVug_CommsDLL m_Comms;
     ImageRecord m_UpdateRecord;
     ImageRecord m_IplRecord;

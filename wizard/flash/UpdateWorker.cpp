@@ -1,16 +1,25 @@
 #include "UpdateWorker.h"
 
-
 #include "LinkWords.h"
 #include "UpdateTexts.h"
 
 namespace {
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
 
-int Fail(UpdateRun& run, UpdateFailure why) {
+// Every failure of a run is recorded here. The first one is the cause; what fails after it
+// (a procedure's caller giving up) does not replace it.
+bool Record(UpdateRun& run, UpdateFailure why) {
     if (run.failure == UpdateFailure::None)
         run.failure = why;
+    return false;
+}
+
+// Ends the run on a failure.
+int Fail(UpdateRun& run, UpdateFailure why) {
+    Record(run, why);
     run.page.SetWaitCursor(false);
     return 0;
 }
@@ -22,8 +31,7 @@ bool VersionCheck(UpdateRun& run, const ImageRecord& record, uint32_t offset, in
     if (k == 2)
         return true;
     run.page.ShowMessageBox(TXT_VERSION_OLDER);
-    run.failure = UpdateFailure::VersionRefused;
-    return false;
+    return Record(run, UpdateFailure::VersionRefused);
 }
 
 bool SendPartition(UpdateRun& run, const char* name, const uint8_t* start, uint32_t length,
@@ -32,16 +40,14 @@ bool SendPartition(UpdateRun& run, const char* name, const uint8_t* start, uint3
     if (run.link.LoadRAM(start, RAM_LOAD_ADDRESS, length))
         return true;
     run.page.ShowMessageBox(failText);
-    run.failure = UpdateFailure::Transfer;
-    return false;
+    return Record(run, UpdateFailure::Transfer);
 }
 
 bool FlashMode(UpdateRun& run, uint32_t mode, const wchar_t* failText) {
     if (run.link.LoadFlashMode(mode))
         return true;
     run.page.ShowMessageBox(failText);
-    run.failure = UpdateFailure::FlashMode;
-    return false;
+    return Record(run, UpdateFailure::FlashMode);
 }
 
 // Nothing may reach the handset from an image whose header or sizes do not hold together:
@@ -52,8 +58,7 @@ bool KitHoldsTogether(UpdateRun& run) {
         uint8_t mode = update.data[OFFSET_UPDATE_MODE];
         if (mode != UPDATE_MODE_OS && mode != UPDATE_MODE_CP && mode != UPDATE_MODE_OSCP) {
             run.page.SetStatusLine(TXT_NO_UPDATE_MODE);
-            run.failure = UpdateFailure::UnknownMode;
-            return false;
+            return Record(run, UpdateFailure::UnknownMode);
         }
     }
     std::string problem = CheckUpdateImage(update.data.get(), update.size);
@@ -62,8 +67,7 @@ bool KitHoldsTogether(UpdateRun& run) {
     if (problem.empty())
         return true;
     run.page.ShowMessageBox(Widen(problem));
-    run.failure = UpdateFailure::DamagedImage;
-    return false;
+    return Record(run, UpdateFailure::DamagedImage);
 }
 
 } // namespace
@@ -83,14 +87,14 @@ std::wstring FormatElapsed(uint32_t span) {
 int IplProcedure(UpdateRun& run, const ImageRecord& record, int k, bool selectMode) {
     if (selectMode && !run.link.LoadFlashMode(FLASH_MODE_IPL)) {
         run.page.SetStatusLine(TXT_IPL_MODE_FAILED);
-        run.failure = UpdateFailure::FlashMode;
-        return 0;
+        return Record(run, UpdateFailure::FlashMode);
     }
     if (!VersionCheck(run, record, OFFSET_IPL_VERSION, k))
         return 0;
     run.page.SetStatusLine(TXT_UPGRADE_IPL);
     const Partition ipl = IplPartition(record.size);
-    return SendPartition(run, "IPL", record.data.get() + ipl.offset, ipl.length, TXT_IPL_SEND_FAILED);
+    return SendPartition(run, "IPL", record.data.get() + ipl.offset, ipl.length,
+                         TXT_IPL_SEND_FAILED);
 }
 
 int OsProcedure(UpdateRun& run, const ImageRecord& record, int k) {
@@ -151,7 +155,7 @@ int UpdateWorker(UpdateRun& run) {
         return Fail(run, UpdateFailure::IplMismatch);
     }
     if (!KitHoldsTogether(run))
-        return Fail(run, run.failure);
+        return Fail(run, UpdateFailure::DamagedImage);
 
     run.page.EnterPhase(UpdatePhase::Key, nullptr, 0);
     const int k = run.link.LoadKey(update.data.get(), IMAGE_KEY_BLOCK_SIZE);

@@ -15,9 +15,9 @@ enum class PageKind { Normal, Rescue };
 // Why a run failed, for callers that act on it (the command-line flasher's exit status).
 enum class UpdateFailure {
     None,
-    DamagedImage,   // the kit fails its checks: nothing was sent
-    IplMismatch,    // nothing was sent
-    UnknownMode,    // nothing was sent
+    DamagedImage, // the kit fails its checks: nothing was sent
+    IplMismatch,  // nothing was sent
+    UnknownMode,  // nothing was sent
     KeyRefused,
     VersionRefused, // the handset holds the same or newer firmware
     FlashMode,      // the handset did not take a flash mode
@@ -28,9 +28,9 @@ enum class UpdateFailure {
 // Everything the worker works on: the page's opened link, its two image records (the IPL record
 // may hold no data) and the page itself.
 struct UpdateRun {
-    UpdateRun(CVug_CommsDLL& link, ImageRecord& update, ImageRecord& ipl, UpdatePageView& page,
-              PageKind kind)
-        : link(link), update(update), ipl(ipl), page(page), kind(kind) {}
+    UpdateRun(CVug_CommsDLL& openedLink, ImageRecord& updateRecord, ImageRecord& iplRecord,
+              UpdatePageView& pageView, PageKind pageKind)
+        : link(openedLink), update(updateRecord), ipl(iplRecord), page(pageView), kind(pageKind) {}
 
     CVug_CommsDLL& link;
     ImageRecord& update;

@@ -58,7 +58,9 @@ struct PartitionCase {
     std::vector<std::pair<uint32_t, uint32_t>> parts; // offset, length
 };
 
-void PrintTo(const PartitionCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const PartitionCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Partitions : public ::testing::TestWithParam<PartitionCase> {};
 
@@ -79,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PartitionCase{"OS only", 0xCE, 44, 0, 1024 + 44 * MIB, {{1024, 44 * MIB}}},
         PartitionCase{"CP only ignores the CP size", 0xC0, 0, 9, 1024 + 5000, {{1024, 5000}}},
-        PartitionCase{"OS then CP", 0xE0, 2, 3, 1024 + 5 * MIB, {{1024, 2 * MIB}, {1024 + 2 * MIB, 3 * MIB}}},
+        PartitionCase{
+            "OS then CP", 0xE0, 2, 3, 1024 + 5 * MIB, {{1024, 2 * MIB}, {1024 + 2 * MIB, 3 * MIB}}},
         PartitionCase{"unknown mode", 0xAB, 2, 3, 1024 + 5 * MIB, {}}),
     [](const auto& info) { return "mode_" + std::to_string(info.param.mode); });
 

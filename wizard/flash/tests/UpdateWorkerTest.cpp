@@ -138,7 +138,8 @@ TEST_F(Worker, OsUpdateWithoutIplFlashesThePayloadAndEndsWithTheSuccessTexts) {
     };
     ASSERT_GE(page.entries.size(), expected.size() + 3);
     EXPECT_EQ(std::vector<std::wstring>(page.entries.begin(), page.entries.begin() + 4), expected);
-    EXPECT_EQ(page.entries[4].rfind(L"status: Task is Successful (", 0), 0u) << page.entries[4].c_str();
+    EXPECT_EQ(page.entries[4].rfind(L"status: Task is Successful (", 0), 0u)
+        << page.entries[4].c_str();
     EXPECT_TRUE(Succeeded());
     EXPECT_EQ(closesByWorker, 1);
     EXPECT_EQ(page.lastPos, 0u);
@@ -161,7 +162,8 @@ TEST_F(Worker, IplThenOsAndCpPlacesEveryPartition) {
     EXPECT_EQ(device->Flashed(FlashPartition::OS), Slice(image, 1024, MIB));
     EXPECT_EQ(device->Flashed(FlashPartition::CP), Slice(image, 1024 + MIB, 2 * MIB))
         << "the CP follows OS size MiB of payload";
-    EXPECT_EQ(device->FlashModes(), (std::vector<uint32_t>{FLASH_MODE_BEFORE_IPL, FLASH_MODE_OSCP}));
+    EXPECT_EQ(device->FlashModes(),
+              (std::vector<uint32_t>{FLASH_MODE_BEFORE_IPL, FLASH_MODE_OSCP}));
     EXPECT_EQ(device->DataWords(), (std::vector<uint32_t>{DATA_WORD_CLOSE, DATA_WORD_SIZES_FOLLOW,
                                                           (1u << 16) | 2u, DATA_WORD_CLOSE}));
     EXPECT_TRUE(page.Has(L"status: Upgrade IPL"));
@@ -200,7 +202,8 @@ TEST_F(Worker, ARefusedOsVersionStopsOsAndCpBeforeItsDataWords) {
     EXPECT_EQ(Run(), 0u);
 
     const size_t box = std::find(page.entries.begin(), page.entries.end(),
-                                 std::wstring(L"box: ") + TXT_VERSION_OLDER) - page.entries.begin();
+                                 std::wstring(L"box: ") + TXT_VERSION_OLDER) -
+                       page.entries.begin();
     ASSERT_LT(box + 1, page.entries.size());
     EXPECT_EQ(page.entries[box + 1], std::wstring(L"status: ") + TXT_OSCP_FAILED);
     EXPECT_EQ(page.entries.back(), std::wstring(L"status: ") + TXT_OSCP_FAILED);
@@ -278,23 +281,28 @@ SampleImageSpec Lying(uint8_t mode, uint16_t os, uint16_t cp, int64_t payload) {
     return s;
 }
 
-void PrintTo(const StopCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Kits, WorkerStops,
-    ::testing::Values(
-        StopCase{"IPL of another family", SampleSpec(UPDATE_MODE_OS, 1, 0), true,
-                 L"box: " TXT_IPL_MISMATCH, UpdateFailure::IplMismatch},
-        StopCase{"unknown update mode", Lying(0x5A, 1, 0, MIB), false,
-                 L"status: " TXT_NO_UPDATE_MODE, UpdateFailure::UnknownMode},
-        StopCase{"OS larger than the file", Lying(UPDATE_MODE_OS, 3, 0, MIB), false,
-                 L"box: The update image is damaged: its OS partition",
-                 UpdateFailure::DamagedImage},
-        StopCase{"shorter than its header", Lying(UPDATE_MODE_OS, 0, 0, -1), false,
-                 L"box: The update image is damaged: it is 500 bytes long",
-                 UpdateFailure::DamagedImage},
-        StopCase{"CP past the end", Lying(UPDATE_MODE_OSCP, 1, 1, MIB + 10), false,
-                 L"box: The update image is damaged: its CP partition",
-                 UpdateFailure::DamagedImage}));
+    ::testing::Values(StopCase{"IPL of another family", SampleSpec(UPDATE_MODE_OS, 1, 0), true,
+                               L"box: Error, The IPL image doesn't match OS image, please contact "
+                               L"with the operator to "
+                               L"fetch a them.",
+                               UpdateFailure::IplMismatch},
+                      StopCase{"unknown update mode", Lying(0x5A, 1, 0, MIB), false,
+                               L"status: Error, no corresponding update mode.",
+                               UpdateFailure::UnknownMode},
+                      StopCase{"OS larger than the file", Lying(UPDATE_MODE_OS, 3, 0, MIB), false,
+                               L"box: The update image is damaged: its OS partition",
+                               UpdateFailure::DamagedImage},
+                      StopCase{"shorter than its header", Lying(UPDATE_MODE_OS, 0, 0, -1), false,
+                               L"box: The update image is damaged: it is 500 bytes long",
+                               UpdateFailure::DamagedImage},
+                      StopCase{"CP past the end", Lying(UPDATE_MODE_OSCP, 1, 1, MIB + 10), false,
+                               L"box: The update image is damaged: its CP partition",
+                               UpdateFailure::DamagedImage}));
 
 } // namespace

@@ -127,7 +127,8 @@ scenario_rescue_road() {
   rm "$kit/KovShop.exe" "$kit/Zentro_Comms.dll"
   printf '[KovShop]\r\nSoftwareVersion=Decoy-\r\n' >"$kit/KovShop.ini"
   # The handset holds the transfer's acknowledgement and asks for a file the wizard does not
-  # have, so the texts of the run's middle stay up long enough to be read.
+  # have, so the texts of the run's middle and the bar's position stay up long enough to be
+  # read.
   e2e_vboot "$E2E_WORK/flashed" --late-ack 1500@1 --stream "range:4;pos:1;file0;pos:4;ack" \
     --answer-wait 1500
 
@@ -144,7 +145,7 @@ scenario_rescue_road() {
     text 1029 "Usb Sync Open" text 1027 "$RESCUE_NOTICE" text 1028 "$CLICK_UPDATE" \
     enabled 1006 1 enabled 2 1 picture 1017 141 shot update-rescue \
     click 1006 text 1029 "Upgrade OS" text 1028 "$UPDATING" enabled 1006 0 enabled 2 0 \
-    press escape text 1029 "Upgrade completed." \
+    press escape text 1029 "Upgrade completed." position 1026 1 \
     like 1029 "Task is Successful (00 Minutes, ## Seconds)" \
     text 1027 "Congratulations, update completed." text 1028 "Click close to Exit." \
     position 1026 0 enabled 2 1 enabled 1006 0 shot update-rescue-done \
