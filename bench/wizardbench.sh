@@ -23,7 +23,7 @@ source scripts/wine-env.sh
 cmake --preset native >/dev/null
 cmake --build --preset native --target kovkit kovflash kovvboot >/dev/null
 cmake --preset "$KOV_WIN_PRESET" >/dev/null
-cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver kovflash >/dev/null
+cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver kovflash Quillo >/dev/null
 source scripts/wizard-road.sh
 
 WORK=$KOV_ROOT/build/wizardbench

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The main job: a full update of the virtual handset.
 #
-#   bash scripts/demo.sh             # through the wizard: KovShop.exe under Wine, in a window
+#   bash scripts/demo.sh             # through the wizard's normal road: KovShop.exe under Wine
+#   bash scripts/demo.sh --rescue    # through the wizard's rescue road
 #   bash scripts/demo.sh --flasher   # through the headless flasher kovflash
 #
 # Builds what it needs, writes a kit with the shipped image's size (46,138,368 bytes, OS only),
-# starts the virtual boot loader on a pty and updates it. The wizard road walks the rescue road
-# as a user would (welcome, preparation, the connect-the-handset window, the cable plugged in,
-# the rescue page, Update) in a visible window when a display answers, under a private X server
-# otherwise. Either road ends by saying whether the flashed bytes equal the image's payload.
+# starts the virtual boot loader on a pty and updates it. The normal road walks the wizard as a
+# user would (welcome, preparation, the verifying window while the virtual running handset is
+# asked over RAPI2, takes the switch tool and reboots into the virtual boot loader, the normal
+# page, Update); the rescue road finds no handset over ActiveSync (the connect-the-handset
+# window, the cable plugged in, the rescue page, Update). Both run in a visible window when a
+# display answers, under a private X server otherwise. Every road ends by saying whether the
+# flashed bytes equal the image's payload.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 KOV_ROOT=$(pwd)
@@ -24,12 +28,13 @@ demo_build_native() {
 demo_build_windows() {
   source scripts/wine-env.sh
   cmake --preset "$KOV_WIN_PRESET" >/dev/null
-  cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver >/dev/null
+  cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver Quillo \
+    VirtualRunningHandset >/dev/null
   source scripts/wizard-road.sh
 }
 
 demo_fresh_work() {
-  rm -rf "$WORK/kit" "$WORK/flashed" "$WORK/shots"
+  rm -rf "$WORK/kit" "$WORK/flashed" "$WORK/shots" "$WORK/handset"
   mkdir -p "$WORK/flashed"
 }
 
@@ -64,22 +69,26 @@ demo_flasher() {
   demo_report_flashed
 }
 
+# Starts Wine, writes the kit, starts the boot loader and, before the wizard, runs the command
+# given (the running handset for the normal road).
 demo_wizard_start() {
   road_wine_start "$WORK/wineprefix"
   trap road_stop EXIT
   road_kit "$WORK/kit" "${demo_kit_options[@]}"
   road_vboot "$WORK/flashed"
+  [ $# -eq 0 ] || "$@"
   road_wizard "$WORK/kit"
 }
 
-# Update on the rescue page and wait for the worker's last status line.
+# Update on the update page (its status line: 1016 normal, 1029 rescue) and wait for the
+# worker's last status line.
 demo_wizard_update() {
-  local shots=$1
-  road_drive "$shots" page "$ROAD_TITLE" shot rescue-page click 1006 >/dev/null
+  local shots=$1 name=$2 status=$3
+  road_drive "$shots" page "$ROAD_TITLE" shot "$name" click 1006 >/dev/null
   DEMO_STATUS=$(road_drive "$shots" --timeout 300000 page "$ROAD_TITLE" \
-    like 1029 "Task is Successful (## Minutes, ## Seconds)" read 1029 shot rescue-page-done |
-    sed -n 's/^windriver: read 1029: //p' | tr -d '\r') || true
-  road_drive "$shots" page "$ROAD_TITLE" read 1029 click 2 gone >/dev/null || true
+    like "$status" "Task is Successful (## Minutes, ## Seconds)" read "$status" \
+    shot "$name-done" | sed -n "s/^windriver: read $status: //p" | tr -d '\r') || true
+  road_drive "$shots" page "$ROAD_TITLE" read "$status" click 2 gone >/dev/null || true
 }
 
 demo_wizard_report() {
@@ -99,21 +108,31 @@ demo_wizard_report() {
 }
 
 demo_wizard() {
+  local road=$1
   demo_build_native
   demo_build_windows
   demo_fresh_work
-  demo_wizard_start
-  echo "KovShop.exe runs under Wine on $ROAD_DISPLAY; the virtual handset waits on $ROAD_PTY."
-  road_to_rescue_page "$WORK/shots" >/dev/null
-  demo_wizard_update "$WORK/shots"
+  if [ "$road" = normal ]; then
+    demo_wizard_start road_handset "$WORK/handset" "version=Kov demo ROM 0.9" "charge=80"
+    road_plug_on_reboot
+    echo "KovShop.exe runs under Wine on $ROAD_DISPLAY; the virtual running handset answers over RAPI2 and its boot loader waits on $ROAD_PTY."
+    road_to_normal_page "$WORK/shots" >/dev/null
+    demo_wizard_update "$WORK/shots" normal-page 1016
+  else
+    demo_wizard_start
+    echo "KovShop.exe runs under Wine on $ROAD_DISPLAY; the virtual handset waits on $ROAD_PTY."
+    road_to_rescue_page "$WORK/shots" >/dev/null
+    demo_wizard_update "$WORK/shots" rescue-page 1029
+  fi
   demo_wizard_report "$WORK/shots"
 }
 
 case "${1:-}" in
   --flasher) demo_flasher ;;
-  "") demo_wizard ;;
+  --rescue) demo_wizard rescue ;;
+  "") demo_wizard normal ;;
   *)
-    echo "usage: $0 [--flasher]" >&2
+    echo "usage: $0 [--rescue | --flasher]" >&2
     exit 2
     ;;
 esac

@@ -9,22 +9,6 @@
 #include "PreparationProcedure.h"
 #include "ShowError.h"
 
-namespace {
-
-// The one place where a road of the preparation procedure becomes its last page.
-void TakeRoad(PreparationOutcome outcome) {
-    switch (outcome.road) {
-    case PreparationRoad::Rescue:
-        RunRescueUpdatePage(std::move(outcome.waitWindow));
-        return;
-    case PreparationRoad::Normal:
-        RunNormalUpdatePage(std::move(outcome.waitWindow), outcome.HandsetVersion());
-        return;
-    }
-}
-
-} // namespace
-
 void RunWelcomePage() {
     CNemDirivedaDlg dlg;
     dlg.DoModal();
@@ -70,8 +54,7 @@ void FollowMove(CDialogBase& page, PageMove move) {
         RunPreparationPage();
         return;
     case PageMove::PreparationProcedure:
-        page.OnCancel();
-        TakeRoad(RunPreparationProcedure());
+        RunPreparationProcedure(page);
         return;
     }
 }

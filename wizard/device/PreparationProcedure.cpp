@@ -2,38 +2,47 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <utility>
+
+#include "DialogBase.h"
+#include "PageChain.h"
+#include "PageLook.h"
+#include "PreparationRoads.h"
+#include "RapiLink.h"
+#include "WaitWindowThread.h"
+#include "WizardState.h"
 
 namespace {
 
-// Test hook, until this build can ask the handset anything over ActiveSync: with the
-// environment variable KOV_TEST_NORMAL_ROAD set, the procedure takes the normal road as if a
-// handset had answered with the variable's value as its version text (an empty value: as if
-// its version could not be read).
-bool TestHookNormalRoad(PreparationOutcome& outcome) {
-    const wchar_t* name = L"KOV_TEST_NORMAL_ROAD";
-    const DWORD length = ::GetEnvironmentVariableW(name, nullptr, 0);
-    if (length == 0)
-        return false;
-    std::vector<wchar_t> value(length);
-    const DWORD got = ::GetEnvironmentVariableW(name, value.data(), length);
-    outcome.road = PreparationRoad::Normal;
-    outcome.versionRead = got > 0;
-    outcome.handsetVersion.assign(value.data(), got);
-    outcome.waitWindow = WaitWindowThread(L"NORMAL");
-    return true;
-}
+// The procedure's windows as the wizard shows them. The wait-window thread it holds goes to
+// the update page that ends the road, or is ended here.
+class WizardSteps : public PreparationSteps {
+public:
+    explicit WizardSteps(CDialogBase& preparationPage) : m_page(preparationPage) {}
+
+    void EndPreparationPage() override { m_page.OnCancel(); }
+    void StartWaitWindow(const wchar_t* argument) override {
+        m_waitWindow = WaitWindowThread(argument);
+    }
+    void EndWaitWindow() override { m_waitWindow = WaitWindowThread(); }
+    void RunRescueUpdatePage() override { ::RunRescueUpdatePage(std::move(m_waitWindow)); }
+    void RunNormalUpdatePage(const wchar_t* handsetVersion) override {
+        ::RunNormalUpdatePage(std::move(m_waitWindow), handsetVersion);
+    }
+    void RunErrorPage(int mode) override { ::RunErrorPage(mode); }
+    void ShowMessage(const wchar_t* text, const wchar_t* caption) override {
+        ShowPageMessage(m_page.GetSafeHwnd(), text, caption);
+    }
+    void Pause(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+
+private:
+    CDialogBase& m_page;
+    WaitWindowThread m_waitWindow;
+};
 
 } // namespace
 
-// Without a handset answering over ActiveSync the road is the rescue road: the
-// connect-the-handset window shows, and the user powers the handset on into its boot loader
-// and plugs in the cable while the rescue update page tries to open the link.
-PreparationOutcome RunPreparationProcedure() {
-    PreparationOutcome outcome;
-    if (TestHookNormalRoad(outcome))
-        return outcome;
-    outcome.road = PreparationRoad::Rescue;
-    outcome.waitWindow = WaitWindowThread(L"SUPER");
-    return outcome;
+void RunPreparationProcedure(CDialogBase& preparationPage) {
+    WizardSteps steps(preparationPage);
+    RunPreparationRoads(TheHandsetOperations(), steps, TheWizardState().updateMode);
 }

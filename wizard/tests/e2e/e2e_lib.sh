@@ -2,13 +2,17 @@
 #
 #   source e2e_lib.sh
 #   e2e_begin NAME BIN_DIR OUT_DIR  # private X server, Wine prefix and virtual desktop; a work dir
-#   e2e_kit DIR [kovkit make options] # a kit: KovShop.exe, Zentro_Comms.dll and WMUPDAT.DIP
+#   e2e_kit DIR [kovkit make options] # a kit: KovShop.exe, Zentro_Comms.dll, Quillo.exe and
+#                                   # WMUPDAT.DIP
 #   e2e_start DIR PROGRAM [ARGS]    # starts a Windows program in DIR; its pid in E2E_PID
 #   e2e_drive COMMAND...            # runs windriver (see testing/windriver/windriver.cpp)
 #   e2e_exits PID [SECONDS]         # the program ends within SECONDS; its exit code in E2E_CODE
 #   e2e_vboot SAVE_DIR [OPTIONS]    # the virtual boot loader on a pty, serving one update
 #   e2e_plug                        # its pty becomes the prefix's \\.\WCEUSBSH001
 #   e2e_vboot_ends [SECONDS]        # it ends within SECONDS; its exit status in E2E_VBOOT_CODE
+#   e2e_handset DIR [LINE...]       # a running handset on ActiveSync: the RAPI2 class registered,
+#                                   # its state (handset.ini lines) and results in DIR
+#   e2e_plug_on_reboot              # plugs kovvboot in once the running handset has rebooted
 #
 # Every window is drawn inside Wine's virtual desktop, so title bars show in the screenshots
 # that `e2e_drive shot NAME` takes; they end up as OUT_DIR/shots/NAME.png. On exit, pass or
@@ -61,6 +65,7 @@ e2e_seconds() {
 e2e_end() {
   local status=$?
   trap - EXIT
+  e2e_handset_gone
   kov_wine_stop >>"$E2E_LOG" 2>&1 || true
   if [ -n "${E2E_VBOOT_SERVER:-}" ]; then
     kill "$E2E_VBOOT_SERVER" 2>/dev/null || true
@@ -85,7 +90,7 @@ e2e_kit() {
   # A kit rewritten under a running wizard keeps its programs: overwriting a running program's
   # file changes what it still has to read of itself (its pictures, for one).
   local file
-  for file in KovShop.exe Zentro_Comms.dll; do
+  for file in KovShop.exe Zentro_Comms.dll Quillo.exe; do
     cmp -s "$E2E_BIN/$file" "$dir/$file" || cp "$E2E_BIN/$file" "$dir/"
   done
   (cd "$dir" && kovwine "$E2E_BIN/kovkit.exe" make --out . "$@" </dev/null >>"$E2E_LOG" 2>&1) ||
@@ -169,4 +174,44 @@ e2e_flashed_equal() {
   tail -c +1025 "$kit/WMUPDAT.DIP" | cmp -s - "$save/os.bin" ||
     e2e_fail "the flashed OS partition differs from the image's payload"
   e2e_log "flashed OS partition equals the image's payload ($(stat -c %s "$save/os.bin") bytes)"
+}
+
+# The virtual running handset: its COM server registered in the prefix as the RAPI2 class, from
+# DIR, which holds its state and, afterwards, what happened to it (see
+# vhandset/running/RunningHandset.h). Unregistered when the scenario ends, so a scenario
+# without it finds no handset on ActiveSync, as on a PC without the desktop sync software.
+e2e_handset() {
+  E2E_HANDSET=$1
+  shift
+  mkdir -p "$E2E_HANDSET"
+  cp "$E2E_BIN/VirtualRunningHandset.dll" "$E2E_HANDSET/"
+  printf '%s\n' "$@" >"$E2E_HANDSET/handset.ini"
+  kovwine regsvr32 /s "$(e2e_winpath "$E2E_HANDSET/VirtualRunningHandset.dll")" </dev/null \
+    >>"$E2E_LOG" 2>&1 || e2e_fail "regsvr32 of the virtual running handset"
+  e2e_log "running handset registered: $*"
+}
+
+e2e_handset_gone() {
+  [ -n "${E2E_PLUG_WATCH:-}" ] && kill "$E2E_PLUG_WATCH" 2>/dev/null && wait "$E2E_PLUG_WATCH"
+  E2E_PLUG_WATCH=
+  [ -n "${E2E_HANDSET:-}" ] || return 0
+  kovwine regsvr32 /s /u "$(e2e_winpath "$E2E_HANDSET/VirtualRunningHandset.dll")" </dev/null \
+    >>"$E2E_LOG" 2>&1 || true
+  E2E_HANDSET=
+}
+
+# The running handset reboots into its boot loader, which then shows up as the USB serial
+# device: the pty of the kovvboot that e2e_vboot started is plugged in once the handset says
+# it rebooted, and never if it does not.
+e2e_plug_on_reboot() {
+  (
+    while [ ! -e "$E2E_HANDSET/rebooted" ]; do sleep 0.1; done
+    ln -sfn "$E2E_PTY" "$E2E_DEVICE_LINK"
+  ) &
+  E2E_PLUG_WATCH=$!
+}
+
+# The handset's switch log, one entry a line without its tick count.
+e2e_switch_log() {
+  sed -e '/^$/d' -e 's/^\[-\{0,1\}[0-9]\{8,\}\]//' "$E2E_HANDSET/files/Temp/log.txt"
 }

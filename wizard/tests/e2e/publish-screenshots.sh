@@ -11,7 +11,8 @@ out=docs/screenshots
 mkdir -p "$out"
 for name in welcome preparation missing-image welcome-short-image wait-verifying \
   wait-connect-handset update-rescue update-rescue-done update-not-loaded update-normal \
-  error-mode-0 error-mode-1 error-mode-2 error-mode-none zamri zamri-success; do
+  update-normal-done update-normal-cp preparation-warning preparation-battery error-mode-0 \
+  error-mode-1 error-mode-2 error-mode-none zamri zamri-success; do
   [ -f "$shots/$name.png" ] || { echo "no $shots/$name.png: run the window tests first" >&2; exit 1; }
   cp "$shots/$name.png" "$out/"
 done

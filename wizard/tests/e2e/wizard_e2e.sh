@@ -4,8 +4,9 @@
 #
 #   wizard_e2e.sh SCENARIO BIN_DIR OUT_DIR
 #
-# BIN_DIR holds the Windows build (KovShop.exe, Zentro_Comms.dll, kovkit.exe, windriver.exe,
-# kovshop_probe.exe); screenshots land in OUT_DIR/shots.
+# BIN_DIR holds the Windows build (KovShop.exe, Zentro_Comms.dll, Quillo.exe, kovkit.exe,
+# windriver.exe, kovshop_probe.exe, VirtualRunningHandset.dll); screenshots land in
+# OUT_DIR/shots.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
@@ -17,6 +18,7 @@ MISSING_IMAGE="Cann't find Image file. Please make sure the Image file is placed
 RESCUE_NOTICE='Make sure the connection with PC is stable!\r\nMake sure the Main Battery of you device is enough!'
 CLICK_UPDATE='Click "Update" to process. Click "Close" to quit.'
 UPDATING="Updating, the update process will be completed in about four minitues. Please wait."
+LOW_BATTERY="The power of main battery is less than 50%. In order to make sure the update successful, please charge it first!"
 IMAGE_UNREADABLE="Update process is interrupted: the Image file cannot be read. Please make sure the whole Image file is placed in the directory of Kov."
 
 # Welcome page ticked and left for the preparation page, which becomes the current window.
@@ -110,8 +112,9 @@ scenario_second_copy() {
   e2e_exits "$first"
 }
 
-# Next on the preparation page takes the rescue road: the connect-the-handset window at the
-# screen's corner, titled with the SoftwareVersion from the settings beside the program (not
+# Next on the preparation page takes the rescue road, since no handset answers over ActiveSync
+# (no RAPI2 class is registered): the verifying window while the charge is read three times,
+# then the connect-the-handset window at the screen's corner, titled with the SoftwareVersion from the settings beside the program (not
 # in the current directory) cut to 259 characters. Once the cable is in, the window goes and
 # the rescue page updates the virtual handset; the flashed bytes are the image's.
 scenario_rescue_road() {
@@ -132,6 +135,8 @@ scenario_rescue_road() {
   e2e_start "$kit" "$program/KovShop.exe"
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$version$TITLE" centred topmost 1 \
+    text 1010 "Verifying the information on your device, please wait..." gone \
     popup "$version$TITLE" at 0 0 topmost 1 \
     text 1010 "Please connect the handset with PC using USB cable." \
     shot wait-connect-handset quiet 1500
@@ -194,7 +199,8 @@ scenario_device_never_appears() {
   e2e_start "$E2E_WORK/kit" KovShop.exe
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
+    popup "$TITLE" centred text 1010 "Verifying the information on your device, please wait..." \
+    gone popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
     quiet 58000
   e2e_drive --timeout 20000 \
     box "Usb Sync cann't open! Update process is interrupted! Please try the process again." \
@@ -238,15 +244,18 @@ scenario_enter_key() {
   e2e_vboot_ends
 }
 
-# The normal road, reached through the procedure's test hook: the handset's version and the
-# image's side by side, the update to its end; then a customization-partition image, whose
-# page names the partition instead of versions.
+# The normal road: the running handset answers over ActiveSync, takes the switch tool (copied
+# byte for byte from the kit) and reboots into its boot loader, which the page then updates; the
+# handset's version and the image's side by side, the update to its end. Then a
+# customization-partition image: "cp" reaches the switch tool, which sets the MasterClear flag,
+# and the page names the partition instead of versions.
 scenario_normal_page() {
-  local kit=$E2E_WORK/kit
+  local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
   e2e_kit "$kit" --signature 1 --os-size 2 --version-text "Kov ROM 2.0"
+  e2e_handset "$handset" "version=Kov ROM 1.0" "charge=80"
   e2e_vboot "$E2E_WORK/flashed"
-  e2e_plug
-  KOV_TEST_NORMAL_ROAD="Kov ROM 1.0" e2e_start "$kit" KovShop.exe
+  e2e_plug_on_reboot
+  e2e_start "$kit" KovShop.exe
   local shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
     page "$TITLE" title "$TITLE" centred topmost 1 \
@@ -261,11 +270,19 @@ scenario_normal_page() {
   e2e_vboot_ends
   [ "$E2E_VBOOT_CODE" = 0 ] || e2e_fail "kovvboot ended with $E2E_VBOOT_CODE"
   e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
+  cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
+    e2e_fail "the handset's \\Temp\\Quillo.exe differs from the kit's"
+  [ "$(e2e_switch_log)" = $'Write update flag OK.\nother\nUpdate area is not CP.' ] ||
+    e2e_fail "switch log: $(e2e_switch_log)"
+  [ "$(cat "$handset/flags.txt")" = update ] || e2e_fail "flags: $(cat "$handset/flags.txt")"
+  e2e_handset_gone
 
+  handset=$E2E_WORK/handset-cp
   e2e_kit "$kit" --mode 0xC0 --os-size 0 --cp-size 1
+  e2e_handset "$handset" "charge=50"
   e2e_vboot "$E2E_WORK/flashed-cp"
-  e2e_plug
-  KOV_TEST_NORMAL_ROAD= e2e_start "$kit" KovShop.exe
+  e2e_plug_on_reboot
+  e2e_start "$kit" KovShop.exe
   shop=$E2E_PID
   e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
     page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
@@ -273,6 +290,73 @@ scenario_normal_page() {
     shot update-normal-cp click 2 gone
   e2e_exits "$shop"
   e2e_vboot_ends
+  [ "$(e2e_switch_log)" = $'Write update flag OK.\ncp\nUpdate area is cp.\nWrite MasterClear flag OK.' ] ||
+    e2e_fail "switch log: $(e2e_switch_log)"
+  [ "$(tr '\n' ' ' <"$handset/flags.txt")" = "update cp-area masterclear " ] ||
+    e2e_fail "flags: $(cat "$handset/flags.txt")"
+}
+
+# The roads that end before the switch tool runs, each from what the running handset answers:
+# a low registry charge, no charge value with a low or unreadable power status, and a switch
+# tool that cannot be started (the copy fails and the handset holds none). The handset keeps
+# its flags unset and never reboots.
+scenario_preparation_stops() {
+  local kit=$E2E_WORK/kit road handset
+  e2e_kit "$kit" --os-size 1
+  for road in battery warning connect start; do
+    handset=$E2E_WORK/handset-$road
+    case $road in
+      battery) e2e_handset "$handset" "version=Kov ROM 1.0" "charge=49" ;;
+      warning) e2e_handset "$handset" "percent=49" ;;
+      connect) e2e_handset "$handset" "percent=0" ;;
+      start) e2e_handset "$handset" "charge=50" "copy=fail" ;;
+    esac
+    e2e_start "$kit" KovShop.exe
+    local shop=$E2E_PID
+    e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone
+    case $road in
+      warning)
+        e2e_drive box "$LOW_BATTERY" title "WARNING" topmost 1 count "$TITLE" 0 \
+          shot preparation-warning click 1 gone ;;
+      *)
+        local explanation
+        case $road in
+          battery) explanation="Update process is interrupted for unknown battery status." ;;
+          connect) explanation=$CANNOT_CONNECT ;;
+          start) explanation="Update process is interrupted for unknown reason." ;;
+        esac
+        e2e_drive page "$TITLE" text 1020 "ERROR : UPDATE ERROR" text 1021 "$explanation" \
+          text 1023 "Check the follow" count "$TITLE" 1 shot "preparation-$road" click 2 gone ;;
+    esac
+    e2e_exits "$shop"
+    [ ! -e "$handset/flags.txt" ] && [ ! -e "$handset/rebooted" ] ||
+      e2e_fail "$road: the handset was sent to its boot loader"
+    e2e_handset_gone
+  done
+}
+
+# The handset's firmware refuses the update flag, as it refuses a switch tool built for a PC:
+# the tool stops at once, logs nothing and reboots nothing, so no boot loader ever shows up.
+# The wizard cannot know and goes on to the normal page, whose link gives up after a minute.
+scenario_switch_tool_refused() {
+  local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
+  e2e_kit "$kit" --os-size 1
+  e2e_handset "$handset" "charge=90" "update_flag=fail"
+  rm -f "$WINEPREFIX/dosdevices/wceusbsh001"
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$TITLE" centred text 1010 "Verifying the information on your device, please wait..." \
+    quiet 58000
+  e2e_drive --timeout 20000 box "Usb Sync cann't open! Update process is interrupted!" \
+    title "Error" topmost 1 count "$TITLE" 0 click 1 gone
+  e2e_exits "$shop"
+  cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
+    e2e_fail "the switch tool was not copied"
+  [ ! -e "$handset/flags.txt" ] && [ ! -e "$handset/files/Temp/log.txt" ] &&
+    [ ! -e "$handset/rebooted" ] || e2e_fail "the refused switch tool changed the handset"
+  grep -qx 'start \\Temp\\Quillo.exe "other" flags=0x10' "$handset/journal.txt" ||
+    e2e_fail "the switch tool was not started with \"other\""
 }
 
 # The error page's texts for each mode, and with none, on the page by itself.
