@@ -6,4 +6,9 @@
 class CAboutDlg : public CDialogBase {
 public:
     CAboutDlg();
+
+protected:
+    // Its OK button closes it: the dialog base leaves OK to each window, since no wizard page
+    // may end on it.
+    bool OnCommand(int controlId, int notifyCode) override;
 };
