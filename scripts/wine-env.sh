@@ -25,7 +25,8 @@ fi
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs when the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-KOV_XVFB_PID=
+# Sourced twice, it keeps track of the X server it already started.
+KOV_XVFB_PID=${KOV_XVFB_PID:-}
 
 kovwine() { "$KOV_ROOT/scripts/kovwine" "$@"; }
 
@@ -60,7 +61,9 @@ kov_wine_start() {
   fi
   # Wine's helper processes must not inherit a test runner's output pipe, or the runner waits
   # for them forever: start them here, outside it.
-  wineserver -p 120 </dev/null >/dev/null 2>&1
+  # A server still running for this prefix (one that a test before has not seen end yet) says so
+  # with a failure status; it serves as well as a new one.
+  wineserver -p 120 </dev/null >/dev/null 2>&1 || true
   kovwine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
