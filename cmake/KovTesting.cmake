@@ -17,9 +17,8 @@ function(kov_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
-  # INSTANTIATE_TEST_SUITE_P names its own parameter `info`, so the usual name generator, a
-  # lambda taking `info`, shadows it inside GoogleTest's macro.
-  target_compile_options(${name} PRIVATE -Wno-shadow)
+  # The tests' shared helpers (testing/) are reachable from every test program.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/testing)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

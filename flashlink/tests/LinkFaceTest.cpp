@@ -114,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PieceCase{0, {0}}, PieceCase{4, {4}}, PieceCase{12288, {12288}},
                       PieceCase{12289, {12288, 1}}, PieceCase{24576, {12288, 12288}},
                       PieceCase{65536, {12288, 12288, 12288, 12288, 12288, 4096}}),
-    [](const ::testing::TestParamInfo<PieceCase>& info) {
-        return "bytes_" + std::to_string(info.param.length);
+    [](const ::testing::TestParamInfo<PieceCase>& piece) {
+        return "bytes_" + std::to_string(piece.param.length);
     });
 
 TEST(DeviceFailures, TheFirstFailingPieceEndsTheTransfer) {

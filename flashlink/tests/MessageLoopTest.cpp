@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "CaseName.h"
 #include "LinkFixture.h"
 #include "TempDir.h"
 
@@ -142,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadStream{"StoredFileLargerThanItsBuffer",
                   {wire::MSG_LENGTH, 65537, wire::MSG_STORE_FILE},
                   "Error, the handset sent a file of 65537 bytes; at most 65536 fit."}),
-    [](const ::testing::TestParamInfo<BadStream>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(MessageLoop, ASecondUploadLandsInItsOwnBuffer) {
     link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());

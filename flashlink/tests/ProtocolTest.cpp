@@ -1,4 +1,5 @@
 // The boot-loader operations: what each sends, in what order, and how replies become results.
+#include "CaseName.h"
 #include "LinkFixture.h"
 
 namespace {
@@ -40,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"AcceptedWithTheSecondWord", true, wire::REPLY_KEY_OK_ALT, 2},
                       ReplyCase{"VersionWordIsNoKeyReply", true, wire::REPLY_VERSION_OK, 0},
                       ReplyCase{"NoReply", false, 0, 0}),
-    [](const ::testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+    CaseName());
 
 class VersionReplies : public Protocol, public ::testing::WithParamInterface<ReplyCase> {};
 
@@ -56,12 +57,12 @@ TEST_P(VersionReplies, MapToTheResult) {
     EXPECT_EQ(Transcript(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, VersionReplies,
-    ::testing::Values(ReplyCase{"Accepted", true, wire::REPLY_VERSION_OK, 1},
-                      ReplyCase{"KeyWordIsNoVersionReply", true, wire::REPLY_KEY_OK, 0},
-                      ReplyCase{"NoReply", false, 0, 0}),
-    [](const ::testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Replies, VersionReplies,
+                         ::testing::Values(ReplyCase{"Accepted", true, wire::REPLY_VERSION_OK, 1},
+                                           ReplyCase{"KeyWordIsNoVersionReply", true,
+                                                     wire::REPLY_KEY_OK, 0},
+                                           ReplyCase{"NoReply", false, 0, 0}),
+                         CaseName());
 
 TEST_F(Protocol, AFailedKeyWriteReadsNoReply) {
     pipe.failWriteAt = 3;

@@ -1,6 +1,7 @@
 // The packet transfer layer: handshakes, block transfers in both directions, the CRC.
 #include <cstring>
 
+#include "CaseName.h"
 #include "LinkFixture.h"
 
 namespace {
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "> CMD_BLOCK_SIZE",   "> 0x00000001",  "> WORD_ACK",       "< WORD_ACK",
                   "> CMD_BLOCK_DATA",   "> 1 bytes",     "> WORD_ACK",       "< WORD_ACK"},
                  {"range 4", "pos 0", "pos 0", "pos 1", "pos 2", "pos 4"}}),
-    [](const ::testing::TestParamInfo<SendCase>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(Transfer, ADeviceThatAcknowledgesOnlyTheThirdQueryGetsThreeQueries) {
     Queue({kNotAck, kNotAck, wire::WORD_ACK, wire::WORD_ACK});
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                    6},
         GiveUpCase{"Go", [](CVug_CommsDLL& l) { return l.Go(kAddress); }, 0, 2},
         GiveUpCase{"SetRAMType", [](CVug_CommsDLL& l) { return l.SetRAMType(2); }, 0, 2}),
-    [](const ::testing::TestParamInfo<GiveUpCase>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(Transfer, AnAbortBeforeAFullBlockStopsAfterTheHeader) {
     link.m_Abort = 1;

@@ -1,5 +1,6 @@
 // The faults the virtual boot loader plays, and what the link and the update worker make of
 // each: every case ends, with the result and text a caller can act on.
+#include "CaseName.h"
 #include "DeviceFixture.h"
 #include "WireWords.h"
 #include "WorkerTexts.h"
@@ -86,9 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, LateAcknowledgement,
                                            LateCase{"OnTheThirdQuery", 3, 0, 1},
                                            LateCase{"OnTheFourthQuery", 4, 0, 1},
                                            LateCase{"OnTheFifthQueryIsTooLate", 5, 0, 0}),
-                         [](const ::testing::TestParamInfo<LateCase>& info) {
-                             return info.param.name;
-                         });
+                         CaseName());
 
 // A load whose third block the device answers with a wrong CRC, and what follows it.
 enum class AfterWrongCrc { Nothing, LoadAgain, CloseTheMode };
@@ -137,12 +136,12 @@ TEST_P(WrongCrc, StopsTheLoadWhenTheCheckIsOn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Then, WrongCrc,
-    ::testing::Values(CrcCase{"StopThere", AfterWrongCrc::Nothing},
-                      CrcCase{"LoadAgainWhole", AfterWrongCrc::LoadAgain},
-                      CrcCase{"CloseTheModeOnAnUnfinishedLoad", AfterWrongCrc::CloseTheMode}),
-    [](const ::testing::TestParamInfo<CrcCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Then, WrongCrc,
+                         ::testing::Values(CrcCase{"StopThere", AfterWrongCrc::Nothing},
+                                           CrcCase{"LoadAgainWhole", AfterWrongCrc::LoadAgain},
+                                           CrcCase{"CloseTheModeOnAnUnfinishedLoad",
+                                                   AfterWrongCrc::CloseTheMode}),
+                         CaseName());
 
 TEST_F(Faults, TheCrcCheckPassesAgainstTheDevicesOwnCrc) {
     const std::vector<uint8_t> image = OsImage(1);
@@ -227,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                                UpdateFailure::Transfer, Status(said::OS_FAILED), false},
                       PullCase{"InTheMessageStream", DeviceEvent::Stream, 3, false,
                                UpdateFailure::MessageLoop, kLost, true}),
-    [](const ::testing::TestParamInfo<PullCase>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(Faults, APulledCableInTheStreamIsReportedAsALostHandset) {
     BootLoaderScript script;

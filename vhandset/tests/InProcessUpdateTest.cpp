@@ -1,5 +1,6 @@
 // Whole updates of the virtual boot loader by the update worker through the real link over an
 // in-memory wire, seen from the device's side.
+#include "CaseName.h"
 #include "DeviceFixture.h"
 #include "WireWords.h"
 #include "WorkerTexts.h"
@@ -69,6 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
         HeldCase{"NewerInTheLastByte",
                  {0x21, 0x22, 0x23, 0x24, 0x25, 0x27},
                  UpdateFailure::VersionRefused}),
-    [](const ::testing::TestParamInfo<HeldCase>& info) { return info.param.name; });
+    CaseName());
 
 } // namespace

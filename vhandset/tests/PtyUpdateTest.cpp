@@ -11,6 +11,7 @@
 #include <iterator>
 #include <thread>
 
+#include "CaseName.h"
 #include "DeviceFixture.h"
 #include "TempDir.h"
 
@@ -170,6 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                      4,
                      L"box: Error, The image file is invalid, please contact with the operator "
                      L"to fetch a new image."}),
-    [](const ::testing::TestParamInfo<PtyFaultCase>& info) { return info.param.name; });
+    CaseName());
 
 } // namespace

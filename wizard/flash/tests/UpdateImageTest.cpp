@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     1024 + 5 * kMiB,
                                     {{1024, 2 * kMiB}, {1024 + 2 * kMiB, 3 * kMiB}}},
                       PartitionCase{"unknown mode", 0xAB, 2, 3, 1024 + 5 * kMiB, {}}),
-    [](const auto& info) { return "mode_" + std::to_string(info.param.mode); });
+    [](const auto& item) { return "mode_" + std::to_string(item.param.mode); });
 
 HandMadeImage Kit(uint8_t mode, uint16_t osMiB, uint16_t cpMiB, int64_t payload = -1) {
     HandMadeImage image{mode, osMiB, cpMiB};

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseName.h"
 #include "HandMadeImage.h"
 #include "MemoryWire.h"
 #include "Transcript.h"
@@ -439,9 +440,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, FailureRoads,
                                   {Status(said::UPGRADE_OS), Status(said::UPGRADE_COMPLETED),
                                    L"link box: Flash Firmware Error occurred:  code 7"},
                                   UpdateFailure::MessageLoop}),
-                         [](const ::testing::TestParamInfo<Road>& info) {
-                             return info.param.name;
-                         });
+                         CaseName());
 
 TEST_F(Worker, ARefusedOsVersionOfOsAndCpSendsNeitherDataWord) {
     Refuse(script, FlashPartition::OS);
@@ -562,6 +561,6 @@ INSTANTIATE_TEST_SUITE_P(
                  L"box: The update image is damaged: its CP partition (1048576 bytes from "
                  L"offset 1049600) ends past the end of the 1049610-byte file.",
                  UpdateFailure::DamagedImage}),
-    [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+    CaseName());
 
 } // namespace
