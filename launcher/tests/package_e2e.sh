@@ -13,13 +13,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../wizard/tests/e2e/e2e_lib.sh"
 
 TITLE="Kov V2.1.1"
 
-# The kit as it ships, in DIR, with MakeKov.exe beside it. Quillo.exe runs on the handset and
-# is opaque to the package; a stand-in of its size serves here.
+# The kit as it ships (the sample kit's Quillo.exe among its programs), in DIR, with MakeKov.exe
+# beside it.
 kit_with_builder() {
   local dir=$1
   shift
   e2e_kit "$dir" "$@"
-  head -c 24576 /dev/urandom >"$dir/Quillo.exe"
   cp "$E2E_BIN/MakeKov.exe" "$dir/"
 }
 
