@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The main job: a full update of the virtual handset.
 #
-#   bash scripts/demo.sh             # through the wizard's normal road: KovShop.exe under Wine
-#   bash scripts/demo.sh --rescue    # through the wizard's rescue road
+#   bash scripts/demo.sh             # from the package Kov.exe, the wizard's normal road
+#   bash scripts/demo.sh --rescue    # from the package Kov.exe, the wizard's rescue road
 #   bash scripts/demo.sh --flasher   # through the headless flasher kovflash
 #
 # Builds what it needs, writes a kit with the shipped image's size (46,138,368 bytes, OS only),
-# starts the virtual boot loader on a pty and updates it. The normal road walks the wizard as a
+# starts the virtual boot loader on a pty and updates it. The wizard's roads start where a user
+# starts: MakeKov.exe binds the kit into Kov.exe, which runs under Wine in an empty directory,
+# unpacks the kit there, starts KovShop.exe, waits for it and cleans up. The normal road walks the
+# wizard as a
 # user would (welcome, preparation, the verifying window while the virtual running handset is
 # asked over RAPI2, takes the switch tool and reboots into the virtual boot loader, the normal
 # page, Update); the rescue road finds no handset over ActiveSync (the connect-the-handset
@@ -29,13 +32,14 @@ demo_build_windows() {
   source scripts/wine-env.sh
   cmake --preset "$KOV_WIN_PRESET" >/dev/null
   cmake --build --preset "$KOV_WIN_PRESET" --target KovShop flashlink windriver Quillo \
-    VirtualRunningHandset >/dev/null
+    VirtualRunningHandset MakeKov >/dev/null
   source scripts/wizard-road.sh
+  source scripts/package.sh
 }
 
 demo_fresh_work() {
-  rm -rf "$WORK/kit" "$WORK/flashed" "$WORK/shots" "$WORK/handset"
-  mkdir -p "$WORK/flashed"
+  rm -rf "$WORK/kit" "$WORK/flashed" "$WORK/shots" "$WORK/handset" "$WORK/run" "$WORK/Kov.exe"
+  mkdir -p "$WORK/flashed" "$WORK/run"
 }
 
 demo_kit_options=(--mode 0xCE --os-size 44 --version-text "Kov demo ROM 1.0")
@@ -75,9 +79,31 @@ demo_wizard_start() {
   road_wine_start "$WORK/wineprefix"
   trap road_stop EXIT
   road_kit "$WORK/kit" "${demo_kit_options[@]}"
+  kov_make_package "$WORK/kit" "$WORK/Kov.exe"
   road_vboot "$WORK/flashed"
   [ $# -eq 0 ] || "$@"
-  road_wizard "$WORK/kit"
+  demo_package_run
+}
+
+# Kov.exe as a user runs it: in an empty directory, where it unpacks the kit, starts the wizard
+# and waits for it. Its pid stands in for the wizard's, so that ending the road waits for it.
+demo_package_run() {
+  (cd "$WORK/run" && exec "$KOV_ROOT/scripts/kovwine" "$WORK/Kov.exe" </dev/null 2>/dev/null |
+    tr -d '\r' >"$WORK/kov.txt") &
+  ROAD_SHOP_PID=$!
+}
+
+# Once the wizard has closed, Kov.exe deletes what it unpacked and ends.
+demo_package_report() {
+  wait "$ROAD_SHOP_PID" 2>/dev/null || true
+  ROAD_SHOP_PID=
+  sed 's/^/  Kov.exe: /' "$WORK/kov.txt"
+  if [ -z "$(ls -A "$WORK/run")" ]; then
+    echo "Kov.exe unpacked the kit, ran the wizard and left its directory empty again."
+  else
+    echo "Kov.exe left files behind: $(ls -A "$WORK/run" | tr '\n' ' ')"
+    return 1
+  fi
 }
 
 # Update on the update page (its status line: 1016 normal, 1029 rescue) and wait for the
@@ -125,6 +151,7 @@ demo_wizard() {
     demo_wizard_update "$WORK/shots" rescue-page 1029
   fi
   demo_wizard_report "$WORK/shots"
+  demo_package_report
 }
 
 case "${1:-}" in
