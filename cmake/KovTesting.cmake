@@ -33,3 +33,20 @@ function(kov_add_test name)
                          PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS native)
   endif()
 endfunction()
+
+# kov_add_e2e(PREFIX SCRIPT PROGRAM [TIMEOUT s] SCENARIOS ...): a program in real windows under
+# Wine, one ctest entry PREFIX_SCENARIO per scenario of SCRIPT, run as
+# `bash SCRIPT SCENARIO <PROGRAM's folder> <build>/e2e`. Each scenario starts and ends its own X
+# server and Wine session, so no two run side by side; a scenario may skip itself with status 77.
+function(kov_add_e2e prefix script program)
+  cmake_parse_arguments(E "" "TIMEOUT" "SCENARIOS" ${ARGN})
+  if(NOT E_TIMEOUT)
+    set(E_TIMEOUT 240)
+  endif()
+  foreach(scenario ${E_SCENARIOS})
+    add_test(NAME ${prefix}_${scenario}
+      COMMAND bash ${script} ${scenario} $<TARGET_FILE_DIR:${program}> ${CMAKE_BINARY_DIR}/e2e)
+    set_tests_properties(${prefix}_${scenario} PROPERTIES
+      TIMEOUT ${E_TIMEOUT} RESOURCE_LOCK kov_e2e_wine LABELS "windows;e2e" SKIP_RETURN_CODE 77)
+  endforeach()
+endfunction()
