@@ -50,3 +50,22 @@ function(kov_add_e2e prefix script program)
       TIMEOUT ${E_TIMEOUT} RESOURCE_LOCK kov_e2e_wine LABELS "windows;e2e" SKIP_RETURN_CODE 77)
   endforeach()
 endfunction()
+
+# kov_add_pictures_check(NAME GENERATOR SOURCE_DIR [FILES ...]): natively, a test that the
+# pictures kept in SOURCE_DIR are what GENERATOR draws now.
+function(kov_add_pictures_check name generator source_dir)
+  if(CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  set(names)
+  if(ARGN)
+    # One argument, its list kept whole.
+    string(REPLACE ";" "\\;" joined "${ARGN}")
+    set(names "-DNAMES=${joined}")
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} -DGENERATOR=$<TARGET_FILE:${generator}> -DSOURCE_DIR=${source_dir}
+            -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/pictures ${names}
+            -P ${PROJECT_SOURCE_DIR}/wizard/tests/CheckPictures.cmake)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60 LABELS native)
+endfunction()
