@@ -6,6 +6,7 @@
 #include "Format.h"
 #include "ImageType.h"
 #include "ToolTexts.h"
+#include "UpdateTexts.h"
 #include "Utf8.h"
 
 namespace {
@@ -57,6 +58,10 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
     const Result check = CheckUpdateImage(update.data.get(), update.size);
     if (!check)
         r.problems.push_back(check.Message());
+    // The worker judges the mode byte before anything else, as soon as the file reaches it.
+    if (update.size > OFFSET_UPDATE_MODE &&
+        std::strcmp(ModeName(h.updateMode), TXT_MODE_UNKNOWN) == 0)
+        r.wizardTexts.push_back(Utf8(TXT_NO_UPDATE_MODE));
 
     r.hasIpl = ipl.HasData();
     if (r.hasIpl) {
@@ -68,8 +73,10 @@ KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutc
             const ImageHeader ih = ReadImageHeader(ipl.data.get(), ipl.size);
             r.lines.push_back(Format(TXT_IPL_PARTITION, IplPartition(ipl.size).length,
                                      Hex(ih.iplVersion, 6).c_str()));
-            if (!r.iplMatches)
+            if (!r.iplMatches) {
                 r.problems.push_back(Format(TXT_IPL_NOT_FAMILY, IPL_IMAGE_NAME));
+                r.wizardTexts.push_back(Utf8(TXT_IPL_MISMATCH));
+            }
         }
     } else {
         r.lines.push_back(Format(TXT_NO_IPL, IPL_IMAGE_NAME));

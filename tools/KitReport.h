@@ -13,6 +13,9 @@ struct KitReport {
     bool iplMatches = false;
     std::vector<std::string> lines;    // a description for people, one line each
     std::vector<std::string> problems; // empty when the kit can be flashed
+    // What the wizard's update page shows for the same problems, word for word, so that a
+    // reader of the wizard's documentation recognises them.
+    std::vector<std::string> wizardTexts;
 };
 
 KitReport DescribeKit(const ImageRecord& ipl, const ImageRecord& update, KitOutcome outcome);

@@ -31,6 +31,7 @@ constexpr char TXT_FLASH_NAME_DEVICE[] = "kovflash: name the handset's device wi
 constexpr char TXT_KIT_IN[] = "Kit in %s:";
 constexpr char TXT_KIT_LINE[] = "  %s";
 constexpr char TXT_KIT_PROBLEM[] = "Error: %s";
+constexpr char TXT_KIT_WIZARD_TEXT[] = "The wizard shows: \"%s\"";
 constexpr char TXT_KIT_CANNOT_FLASH[] = "The kit cannot be flashed; nothing was sent to a handset.";
 constexpr char TXT_KIT_CAN_FLASH[] = "The kit can be flashed.";
 
@@ -42,8 +43,15 @@ constexpr char TXT_NEVER_APPEARED[] =
 constexpr char TXT_FOUND[] = "Handset found on %s.";
 constexpr char TXT_ELAPSED[] = "Elapsed: %.1f s";
 constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
-constexpr char TXT_STOPPING[] =
-    "\nStopping at the next block boundary (Ctrl-C again to force)...\n";
+// What the first Ctrl-C does, by where the update stands, and what a second one leaves.
+constexpr char TXT_STOPPING_WAIT[] =
+    "Stopping the wait for the handset (Ctrl-C again to force)...\n";
+constexpr char TXT_STOPPING_BLOCK[] =
+    "Stopping at the next block boundary (Ctrl-C again to force)...\n";
+constexpr char TXT_STOPPING_FLASHING[] =
+    "The handset is writing its flash and cannot be stopped now; waiting until it ends (Ctrl-C "
+    "again to leave it unfinished)...\n";
+constexpr char TXT_FORCED[] = "Forced to end. %s\n";
 
 // The handset's state after the update, by how it ended.
 constexpr char TXT_STATE_UPDATED[] = "The handset has its new firmware.";
@@ -55,6 +63,9 @@ constexpr char TXT_STATE_KEPT[] = "The handset kept its firmware and waits in it
 constexpr char TXT_STATE_NOT_WHOLE[] =
     "The handset did not receive the whole image and was not told to write it; it waits in its "
     "boot loader. Run the update again.";
+constexpr char TXT_STATE_LEFT_FLASHING[] =
+    "The handset was left while writing its flash: it may not start normally. Leave it in its "
+    "boot loader and run the update again.";
 constexpr char TXT_STATE_STOPPED_FLASHING[] =
     "The handset stopped while writing its flash: it may not start normally. Leave it in its "
     "boot loader and run the update again.";
@@ -107,6 +118,7 @@ constexpr char TXT_KOVKIT_ERROR[] = "kovkit: %s\n";
 constexpr char TXT_KOVKIT_WROTE[] = "wrote %s\n";
 constexpr char TXT_KOVKIT_LINE[] = "%s\n";
 constexpr char TXT_KOVKIT_PROBLEM[] = "problem: %s\n";
+constexpr char TXT_KOVKIT_WIZARD_TEXT[] = "the wizard shows: \"%s\"\n";
 constexpr char TXT_KOVKIT_CAN_FLASH[] = "the kit can be flashed\n";
 constexpr char TXT_KOVKIT_CANNOT_FLASH[] = "the kit cannot be flashed\n";
 constexpr char TXT_CANNOT_CREATE[] = "cannot create %s";

@@ -171,6 +171,7 @@ std::string JsonList(const std::vector<std::string>& items) {
 }
 
 int Finish(TerminalPage& page, int code, const std::string& state) {
+    page.EndRun(state);
     if (!state.empty())
         page.Say("state", state, true);
     page.Event("result", "\"exit\":" + std::to_string(code) +
@@ -208,13 +209,16 @@ bool ReadKit(TerminalPage& page, const Options& o, CImageLoader& loader, ImageRe
     if (o.mode == OutputMode::Json) {
         page.Event("kit", "\"directory\":" + JsonString(dir) +
                               ",\"lines\":" + JsonList(report.lines) +
-                              ",\"problems\":" + JsonList(report.problems));
+                              ",\"problems\":" + JsonList(report.problems) +
+                              ",\"wizard\":" + JsonList(report.wizardTexts));
     } else {
         page.Say("kit", Format(TXT_KIT_IN, dir.c_str()));
         for (const std::string& line : report.lines)
             page.Say("kit", Format(TXT_KIT_LINE, line.c_str()));
         for (const std::string& problem : report.problems)
             page.Say("problem", Format(TXT_KIT_PROBLEM, problem.c_str()), true);
+        for (const std::string& text : report.wizardTexts)
+            page.Say("problem", Format(TXT_KIT_WIZARD_TEXT, text.c_str()), true);
     }
     return report.problems.empty();
 }
@@ -231,7 +235,7 @@ std::string DevicePath(const Options& o) {
 // Wires the link to the page and the update's CRC check, and waits for the handset; an exit
 // status when it never appeared.
 std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Options& o,
-                              ImageRecord& update) {
+                              ImageRecord& update, StopTarget& stop) {
     const std::string where = DevicePath(o);
 #if !defined(_WIN32)
     link.SetDevicePath(where.c_str());
@@ -239,7 +243,9 @@ std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Opt
     link.m_pProgress = &page;
     link.m_pCrcCheck = &update.crcCheck;
     link.SetMessageSink(&page);
-    InstallInterruptHandler(&link);
+    page.SetStopTarget(&stop);
+    StopTarget* const targets[] = {&stop};
+    InstallInterruptHandler(targets, 1);
 
     page.Say("device", Format(TXT_WAITING, where.c_str(), o.waitSeconds));
     if (!WaitForDevice(link, o.waitSeconds)) {
@@ -292,8 +298,10 @@ int main(int argc, char** argv) {
         return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
 
     CVug_CommsDLL link;
-    if (const std::optional<int> exit = FindDevice(page, link, o, update))
-        return *exit;
-    const UpdateFailure failure = RunUpdate(page, link, update, ipl, o.mode);
-    return Report(page, link, failure);
+    StopTarget stop(link, "");
+    std::optional<int> exit = FindDevice(page, link, o, update, stop);
+    if (!exit)
+        exit = Report(page, link, RunUpdate(page, link, update, ipl, o.mode));
+    ClearInterruptTargets();
+    return *exit;
 }

@@ -143,6 +143,8 @@ int Describe(const char* dir) {
         std::printf(TXT_KOVKIT_LINE, line.c_str());
     for (const std::string& problem : report.problems)
         std::printf(TXT_KOVKIT_PROBLEM, problem.c_str());
+    for (const std::string& text : report.wizardTexts)
+        std::printf(TXT_KOVKIT_WIZARD_TEXT, text.c_str());
     std::fputs(report.problems.empty() ? TXT_KOVKIT_CAN_FLASH : TXT_KOVKIT_CANNOT_FLASH, stdout);
     return report.problems.empty() ? 0 : 1;
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "Format.h"
+#include "Interrupt.h"
 #include "LinkWords.h"
+#include "TerminalEscape.h"
 #include "ToolTexts.h"
 #include "Utf8.h"
 
@@ -21,6 +23,24 @@ const char* PhaseName(UpdatePhase phase) {
         return "flashing";
     }
     return "unknown";
+}
+
+// The worker's error texts all start so; the status line's error is the one that names what
+// failed ("Error, Download OS Failed."), so it must reach even a quiet terminal.
+bool IsErrorText(const std::wstring& text) {
+    return text.compare(0, 5, L"Error") == 0;
+}
+
+RunStage StageOf(UpdatePhase phase) {
+    switch (phase) {
+    case UpdatePhase::Key:
+        return RunStage::Key;
+    case UpdatePhase::Transfer:
+        return RunStage::Transfer;
+    case UpdatePhase::Flashing:
+        return RunStage::Flashing;
+    }
+    return RunStage::Key;
 }
 
 std::string Duration(double seconds) {
@@ -68,7 +88,7 @@ void TerminalPage::Say(const char* kind, const std::string& text, bool evenWhenQ
     if (mode_ == OutputMode::Quiet && !evenWhenQuiet)
         return;
     EndBar();
-    std::fprintf(out_, "%s\n", text.c_str());
+    std::fprintf(out_, "%s\n", EscapeControls(text).c_str());
     std::fflush(out_);
 }
 
@@ -77,7 +97,7 @@ void TerminalPage::Text(const char* kind, const std::wstring& text, bool evenWhe
 }
 
 void TerminalPage::SetStatusLine(const std::wstring& text) {
-    Text("status", text, false);
+    Text("status", text, IsErrorText(text));
 }
 void TerminalPage::SetGuidanceText(const std::wstring& text) {
     Text("guidance", text, false);
@@ -108,6 +128,8 @@ void TerminalPage::SetProgressPos(uint32_t pos) {
 
 void TerminalPage::EnterPhase(UpdatePhase phase, const char* partition, uint32_t bytes) {
     EndBar();
+    if (stop_)
+        stop_->SetStage(StageOf(phase));
     inPhase_ = true;
     phase_ = phase;
     partition_ = partition ? partition : "";
@@ -122,6 +144,11 @@ void TerminalPage::EnterPhase(UpdatePhase phase, const char* partition, uint32_t
                 ",\"partition\":" + JsonString(partition) + ",\"bytes\":" + std::to_string(bytes);
         Event("phase", members);
     }
+}
+
+void TerminalPage::EndRun(const std::string& state) {
+    if (stop_)
+        stop_->End(state);
 }
 
 void TerminalPage::SetRange(uint32_t upper) {

@@ -7,6 +7,8 @@
 #include "ProgressSink.h"
 #include "UpdatePageView.h"
 
+class StopTarget;
+
 enum class OutputMode { Human, Quiet, Json };
 
 // The update page on a terminal: the worker's texts as lines, the link's progress as a live bar
@@ -41,6 +43,10 @@ public:
     void Event(const char* name, const std::string& members);
 
     UpdatePhase Phase() const { return phase_; }
+    // Tells Ctrl-C where the update stands (not owned; null for none).
+    void SetStopTarget(StopTarget* stop) { stop_ = stop; }
+    // The run is over, with the handset in `state`; a forced stop after this repeats it.
+    void EndRun(const std::string& state);
 
 private:
     void Text(const char* kind, const std::wstring& text, bool evenWhenQuiet);
@@ -48,6 +54,7 @@ private:
     void EndBar();
 
     OutputMode mode_;
+    StopTarget* stop_ = nullptr;
     std::FILE* out_;
     bool liveBar_;
     bool barShown_ = false;

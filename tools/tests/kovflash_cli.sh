@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the headless flasher as a user would and checks its exit status and what it says:
 # kit checks, usage, a device that never comes, finished and failed updates of the virtual
-# boot loader over a pty, JSON events, and Ctrl-C between blocks.
+# boot loader over a pty, JSON events, and Ctrl-C once or twice in each phase.
 #   kovflash_cli.sh KOVFLASH KOVKIT KOVVBOOT
 set -uo pipefail
 flash=$1 kit=$2 vboot=$3
@@ -52,6 +52,8 @@ stop_vboot() {
 "$kit" make --out "$work/good" --os-size 2 >/dev/null
 "$kit" make --out "$work/lying" --os-size 3 --payload-bytes 1048576 >/dev/null
 "$kit" make --out "$work/ipl" --os-size 1 --ipl-size 4096 --ipl-signature 3 >/dev/null
+"$kit" make --out "$work/mode" --os-size 1 --mode 0x12 >/dev/null
+"$kit" make --out "$work/controls" --os-size 1 --version-text $'ROM\a\e[31m2.0\n' >/dev/null
 mkdir -p "$work/empty" "$work/flashed"
 
 expect "help" 0 "usage: kovflash" "--json" -- "$flash" --help
@@ -62,8 +64,15 @@ expect "check: good kit" 0 "OS: 2097152 bytes from offset 1024" "The kit can be 
 expect "check: no kit" 3 "There is no update image WMUPDAT.DIP" "nothing was sent" -- \
   "$flash" --check "$work/empty"
 expect "check: sizes that lie" 3 "OS partition" "ends past the end" -- "$flash" --check "$work/lying"
-expect "check: IPL of another family" 3 "does not belong to the update image" -- \
-  "$flash" --check "$work/ipl"
+expect "check: IPL of another family" 3 "does not belong to the update image" \
+  'The wizard shows: "Error, The IPL image doesn'"'"'t match OS image, please contact with the operator to fetch a them."' \
+  -- "$flash" --check "$work/ipl"
+expect "check: unknown update mode" 3 "unknown update mode 0x12" \
+  'The wizard shows: "Error, no corresponding update mode."' -- "$flash" --check "$work/mode"
+expect "check: control characters in the version text" 0 \
+  'version text: "ROM\x07\x1B[31m2.0\x0A"' -- "$flash" --check "$work/controls"
+if "$flash" --check "$work/controls" | grep -q $'[\a\e]'; then
+  fail "a control character reached the terminal"; else pass; fi
 expect "device never comes" 4 "did not appear on $work/nothing within 1 s" -- \
   "$flash" --device "$work/nothing" --wait 1 "$work/good"
 
@@ -79,6 +88,11 @@ out=$(timeout 120 "$flash" --quiet --device "$device" "$work/good" 2>&1); status
 stop_vboot
 if [ "$status" -eq 0 ] && [ "$out" = "The handset has its new firmware." ]; then pass; else
   fail "quiet mode prints only the result (exit status $status)"; echo "$out" | tail -n 5; fi
+
+start_vboot --held-os FFFFFFFFFFFF
+expect "quiet keeps every error line" 5 "Error: Error, version of image file is older" \
+  "Error, Download OS Failed." -- "$flash" --quiet --device "$device" "$work/good"
+stop_vboot
 
 start_vboot --held-os FFFFFFFFFFFF
 expect "version refused" 5 "Error: Error, version of image file is older" "Error, Download OS Failed." \
@@ -109,23 +123,60 @@ PY
 then pass; else fail "json events (exit status $status)"; echo "$out" | tail -n 5; fi
 
 "$kit" make --out "$work/big" --os-size 4 >/dev/null
+# ctrl_c PATTERN TIMES KIT: runs the flasher on $device, and once its output shows PATTERN (its
+# handler is in place by then) presses Ctrl-C TIMES times; leaves the output in ctrlc.out and
+# the exit status in $status.
+ctrl_c() {
+  # --foreground: timeout must pass on Ctrl-C to the flasher alone, as a terminal would.
+  timeout --foreground 120 "$flash" --device "$device" "$3" >"$work/ctrlc.out" 2>&1 &
+  local flash_pid=$! n
+  for _ in $(seq 600); do
+    grep -qF -- "$1" "$work/ctrlc.out" && break
+    kill -0 "$flash_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  for n in $(seq "$2"); do kill -INT "$flash_pid"; sleep 0.1; done
+  wait "$flash_pid"; status=$?
+}
+# check_ctrl_c NAME STATUS PATTERN...: what ctrl_c left.
+check_ctrl_c() {
+  local name=$1 want=$2 p; shift 2
+  if [ "$status" -ne "$want" ]; then
+    fail "$name: exit status $status, wanted $want"; tail -n 5 "$work/ctrlc.out"; return; fi
+  for p in "$@"; do
+    if ! grep -qF -- "$p" "$work/ctrlc.out"; then
+      fail "$name: no \"$p\" in the output"; tail -n 5 "$work/ctrlc.out"; return; fi
+  done
+  pass
+}
+
+# The late acknowledgements keep the transfer going for seconds after "Upgrade OS".
 start_vboot --late-ack 50@0
-# --foreground: timeout must pass on Ctrl-C to the flasher alone, once, as a terminal would.
-timeout --foreground 120 "$flash" --device "$device" "$work/big" >"$work/ctrlc.out" 2>&1 &
-flash_pid=$!
-# Signal once the flasher says the OS transfer has begun: its handler is in place by then,
-# and the late acknowledgements keep the transfer going for seconds after that line.
-for _ in $(seq 600); do
-  grep -qF "Upgrade OS" "$work/ctrlc.out" && break
-  kill -0 "$flash_pid" 2>/dev/null || break
-  sleep 0.05
-done
-kill -INT "$flash_pid"
-wait "$flash_pid"; status=$?
+ctrl_c "Upgrade OS" 1 "$work/big"
 stop_vboot
-if [ "$status" -eq 130 ] && grep -qF "Stopped at your request" "$work/ctrlc.out" &&
-   grep -qF "did not receive the whole image" "$work/ctrlc.out"; then pass; else
-  fail "Ctrl-C between blocks (exit status $status)"; tail -n 5 "$work/ctrlc.out"; fi
+check_ctrl_c "Ctrl-C between blocks" 130 \
+  "Stopping at the next block boundary (Ctrl-C again to force)..." \
+  "Stopped at your request" "did not receive the whole image"
+
+start_vboot --late-ack 3000@0
+ctrl_c "Upgrade OS" 2 "$work/big"
+stop_vboot
+check_ctrl_c "Ctrl-C twice during a transfer" 130 \
+  "Forced to end. The handset did not receive the whole image and was not told to write it"
+
+# A file request that the host cannot answer keeps the handset writing for three seconds.
+start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
+ctrl_c "handset writing flash" 1 "$work/good"
+stop_vboot
+check_ctrl_c "Ctrl-C while the handset writes its flash" 0 \
+  "The handset is writing its flash and cannot be stopped now" \
+  "The handset has its new firmware."
+
+start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
+ctrl_c "handset writing flash" 2 "$work/good"
+stop_vboot
+check_ctrl_c "Ctrl-C twice while the handset writes its flash" 130 \
+  "Forced to end. The handset was left while writing its flash: it may not start normally."
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
