@@ -9,7 +9,8 @@ BytePipe::~BytePipe() = default;
 
 namespace {
 
-// On Windows the device has one fixed name; elsewhere it has none until the caller names a tty.
+// On Windows the first handset's device has a fixed name; elsewhere a device has none until the
+// caller names a tty.
 #if defined(_WIN32)
 constexpr const char* kFirstDevicePath = USB_SYNC_DEVICE_PATH;
 #else
@@ -34,18 +35,14 @@ void USBInterface::SetPipe(BytePipe* pipe) {
 }
 
 void USBInterface::SetDevicePath(const char* path) {
-#if !defined(_WIN32)
     // A device open on the old path is closed with its pipe; its handle must not outlive it.
     const bool inUse = m_pPipe == m_pDevicePipe.get();
-    m_pDevicePipe = std::make_unique<DevicePipe>(path);
+    m_pDevicePipe = std::make_unique<DevicePipe>(path && *path ? path : kFirstDevicePath);
     m_pDevicePipe->SetSilenceLimit(m_SilenceLimitMs);
     if (inUse) {
         m_pPipe = m_pDevicePipe.get();
         m_hDevice = INVALID_DEVICE_HANDLE;
     }
-#else
-    (void)path;
-#endif
 }
 
 void USBInterface::SetClock(LinkClock* clock) {

@@ -46,8 +46,9 @@ public:
     // Puts another byte pipe (a recording wrapper, an in-memory pair, the virtual boot loader)
     // under the link in place of the platform device. Not owned; null restores the device.
     void SetPipe(BytePipe* pipe);
-    // Where the platform device is found. On Windows it is always USB_SYNC_DEVICE_PATH;
-    // elsewhere the caller names a tty (a USB serial device or a pty). A device open on the old
+    // Where the platform device is found: on Windows USB_SYNC_DEVICE_PATH unless the caller
+    // names another handset's device ("\\.\WCEUSBSH002", ...); elsewhere the caller names a tty
+    // (a USB serial device or a pty). Null or "" restores the default. A device open on the old
     // path is closed.
     void SetDevicePath(const char* path);
     // Replaces the wall clock (not owned; null restores the system clock).
