@@ -110,7 +110,9 @@ constexpr char TXT_KIT_USAGE[] =
     "  --ipl-size N        also write an IPL image with N payload bytes\n"
     "  --ipl-signature K   the IPL image's signature (default: the update image's)\n"
     "\n"
-    "describe reads DIR as the wizard would and prints what it would install.\n";
+    "describe reads DIR as the wizard would and prints what it would install.\n"
+    "Options take their value as --name VALUE or --name=VALUE. kovkit --version prints the\n"
+    "version.\n";
 constexpr char TXT_KOVKIT_UNKNOWN_OPTION[] = "kovkit: unknown option %s\n";
 constexpr char TXT_KOVKIT_BAD_VALUE[] = "kovkit: %s needs a valid value\n";
 constexpr char TXT_KOVKIT_NEEDS_OUT[] = "kovkit: make needs --out DIR\n";

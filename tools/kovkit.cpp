@@ -10,6 +10,7 @@
 #include <direct.h>
 #endif
 
+#include "CommandLine.h"
 #include "ImageType.h"
 #include "KitReport.h"
 #include "SampleKit.h"
@@ -66,12 +67,15 @@ int Make(int argc, char** argv) {
     std::string out;
     int64_t iplSize = -1;
     int iplSignature = -2; // the update image's
-    for (int i = 2; i < argc; ++i) {
-        std::string opt = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    ArgReader args(argc, argv, 2);
+    while (args.Next()) {
+        const std::string& opt = args.Name();
+        // Every option of make takes a value.
+        std::string text;
+        const char* value = args.TakeValue(text) ? text.c_str() : nullptr;
         bool ok = value != nullptr;
         if (opt == "--out")
-            out = value ? value : "";
+            out = text;
         else if (opt == "--mode")
             ok = ok && ParseField(value, 255, spec.updateMode);
         else if (opt == "--os-size")
@@ -91,7 +95,7 @@ int Make(int argc, char** argv) {
         else if (opt == "--cp-version")
             ok = ok && ParseVersion(value, spec.cpVersion);
         else if (opt == "--version-text")
-            spec.versionText = value ? value : "";
+            spec.versionText = text;
         else if (opt == "--seed")
             ok = ok && ParseField(value, INT64_MAX, spec.seed);
         else if (opt == "--ipl-size")
@@ -107,7 +111,6 @@ int Make(int argc, char** argv) {
             std::fprintf(stderr, TXT_KOVKIT_BAD_VALUE, opt.c_str());
             return 2;
         }
-        ++i;
     }
     if (out.empty()) {
         std::fputs(TXT_KOVKIT_NEEDS_OUT, stderr);
@@ -156,6 +159,10 @@ int main(int argc, char** argv) {
         return Make(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "describe") == 0)
         return Describe(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        PrintVersion("kovkit");
+        return 0;
+    }
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(TXT_KIT_USAGE, stdout);
         return 0;

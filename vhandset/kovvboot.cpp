@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "CommandLine.h"
 #include "HandsetTexts.h"
 #include "PtyLine.h"
 #include "ScriptOptions.h"
@@ -36,19 +37,23 @@ struct Options {
     std::string saveDir;
 };
 
-bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
+bool ParseArgs(int argc, char** argv, Options& o, bool& help, bool& version) {
+    ArgReader args(argc, argv);
+    std::string value;
+    while (args.Next()) {
+        const std::string& a = args.Name();
+        if (args.Is("--help", "-h")) {
             help = true;
-        } else if (a == "--once") {
+        } else if (args.Is("--version")) {
+            version = true;
+        } else if (args.Is("--once") && !args.HasAttachedValue()) {
             o.once = true;
-        } else if (a == "--verbose") {
+        } else if (args.Is("--verbose") && !args.HasAttachedValue()) {
             o.verbose = true;
-        } else if (a == "--save" && i + 1 < argc) {
-            o.saveDir = argv[++i];
-        } else if (IsScriptOption(a) && i + 1 < argc) {
-            const Result applied = ApplyScriptOption(a, argv[++i], o.script);
+        } else if (args.Is("--save") && args.TakeValue(value)) {
+            o.saveDir = value;
+        } else if (IsScriptOption(a) && args.TakeValue(value)) {
+            const Result applied = ApplyScriptOption(a, value, o.script);
             if (!applied) {
                 std::fprintf(stderr, TXT_VBOOT_ERROR, applied.Message().c_str());
                 return false;
@@ -137,13 +142,17 @@ bool LeadOwnSession(int& parentExit) {
 
 int main(int argc, char** argv) {
     Options o;
-    bool help = false;
-    if (!ParseArgs(argc, argv, o, help)) {
+    bool help = false, version = false;
+    if (!ParseArgs(argc, argv, o, help, version)) {
         std::fprintf(stderr, TXT_VBOOT_USAGE, ScriptOptionsHelp().c_str());
         return EXIT_USAGE;
     }
     if (help) {
         std::printf(TXT_VBOOT_USAGE, ScriptOptionsHelp().c_str());
+        return 0;
+    }
+    if (version) {
+        PrintVersion("kovvboot");
         return 0;
     }
 
