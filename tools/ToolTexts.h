@@ -6,27 +6,44 @@
 
 constexpr char TXT_FLASH_USAGE[] =
     "usage: kovflash [options] [KIT_DIR]\n"
+    "       kovflash [options] --device PATH --device PATH ... [KIT_DIR]\n"
+    "       kovflash [options] --all [KIT_DIR]\n"
     "\n"
-    "Updates a handset waiting in its boot loader with the kit in KIT_DIR (default: the\n"
-    "current directory): WMUPDAT.DIP, and WMIPL.DIP when present.\n"
+    "Updates handsets waiting in their boot loader with the kit in KIT_DIR (default: the\n"
+    "current directory): WMUPDAT.DIP, and WMIPL.DIP when present. Several handsets are\n"
+    "updated at once, each on its own link; one that fails stops none of the others.\n"
     "\n"
-    "  -d, --device PATH   the handset's USB serial device (a tty such as /dev/ttyACM0, or\n"
-    "                      the pty of the virtual boot loader); on Windows the handset is\n"
-    "                      always \\\\.\\WCEUSBSH001 and this option is not taken\n"
+    "  -d, --device PATH   a handset's USB serial device: a tty such as /dev/ttyACM0, the pty\n"
+    "                      of a virtual boot loader, or on Windows \\\\.\\WCEUSBSH001 (the\n"
+    "                      default there), \\\\.\\WCEUSBSH002, ...; give it once per handset\n"
+    "      --all           every boot-loader device present: \\\\.\\WCEUSBSH001 and on, each\n"
+    "                      that opens, on Windows; /dev/ttyACM* elsewhere, or the pattern in\n"
+    "                      the environment variable KOVFLASH_ALL_GLOB\n"
     "  -c, --check         check the kit and say what would be flashed; no device is used\n"
-    "  -w, --wait SECONDS  how long to wait for the device to appear (default 60)\n"
+    "  -w, --wait SECONDS  how long to wait for each device to appear (default 60)\n"
     "  -q, --quiet         print only errors and the result\n"
-    "      --json          one JSON event per line on standard output\n"
+    "      --json          one JSON event per line on standard output; a device's events\n"
+    "                      carry its \"device\"\n"
     "  -h, --help          this text\n"
+    "      --version       the version\n"
+    "Options take their value as --name VALUE or --name=VALUE.\n"
     "\n"
-    "Exit status: 0 update finished; 1 a flash mode or a partition did not get across;\n"
-    "2 bad usage; 3 the kit cannot be flashed (nothing sent); 4 the device never appeared;\n"
-    "5 the handset refused the key or a version; 6 the handset failed while writing its\n"
-    "flash; 130 stopped by Ctrl-C.\n";
-constexpr char TXT_FLASH_NO_DEVICE_ON_WINDOWS[] =
-    "kovflash: on Windows the handset is always \\\\.\\WCEUSBSH001\n";
+    "Exit status, for one handset: 0 update finished; 1 a flash mode or a partition did not\n"
+    "get across; 2 bad usage; 3 the kit cannot be flashed (nothing sent); 4 the device never\n"
+    "appeared; 5 the handset refused the key or a version; 6 the handset failed while\n"
+    "writing its flash; 130 stopped by Ctrl-C.\n"
+    "For several handsets: 0 when every one finished, the status they share when all ended\n"
+    "the same way, else 7; the summary says how each one ended. --all with no device present\n"
+    "ends with 4.\n";
 constexpr char TXT_FLASH_UNKNOWN_OPTION[] = "kovflash: unknown option %s\n";
-constexpr char TXT_FLASH_NAME_DEVICE[] = "kovflash: name the handset's device with --device PATH\n";
+constexpr char TXT_FLASH_BAD_VALUE[] = "kovflash: %s needs a valid value\n";
+constexpr char TXT_FLASH_NO_VALUE[] = "kovflash: %s takes no value\n";
+constexpr char TXT_FLASH_DEVICE_TWICE[] = "kovflash: the device %s is named twice\n";
+constexpr char TXT_FLASH_ONE_KIT[] = "kovflash: one kit directory only; %s is a second\n";
+constexpr char TXT_FLASH_ALL_OR_DEVICE[] = "kovflash: give either --all or --device, not both\n";
+constexpr char TXT_FLASH_NAME_DEVICE[] =
+    "kovflash: name the handset's device with --device PATH, or take every one with --all\n";
+constexpr char TXT_NO_HANDSETS[] = "No handset in its boot loader was found.";
 
 constexpr char TXT_KIT_IN[] = "Kit in %s:";
 constexpr char TXT_KIT_LINE[] = "  %s";
@@ -69,6 +86,21 @@ constexpr char TXT_STATE_LEFT_FLASHING[] =
 constexpr char TXT_STATE_STOPPED_FLASHING[] =
     "The handset stopped while writing its flash: it may not start normally. Leave it in its "
     "boot loader and run the update again.";
+
+// How each device's update ended, and the summary of several.
+constexpr char TXT_RESULT_FINISHED[] = "finished";
+constexpr char TXT_RESULT_KIT[] = "the kit cannot be flashed";
+constexpr char TXT_RESULT_KEY_REFUSED[] = "refused the key";
+constexpr char TXT_RESULT_VERSION_REFUSED[] = "refused a version";
+constexpr char TXT_RESULT_FLASH_MODE[] = "did not take a flash mode";
+constexpr char TXT_RESULT_TRANSFER[] = "transfer failed";
+constexpr char TXT_RESULT_FLASHING[] = "failed while writing its flash";
+constexpr char TXT_RESULT_NO_DEVICE[] = "never appeared";
+constexpr char TXT_RESULT_INTERRUPTED[] = "stopped by Ctrl-C";
+constexpr char TXT_SUMMARY[] = "Summary (%d of %d handsets finished):";
+constexpr char TXT_SUMMARY_LINE[] = "  %-*s  %-*s  exit %3d  %6.1f s  %s";
+constexpr char TXT_DEVICE_LABEL[] = "%s: ";
+constexpr char TXT_DEVICE_WAITING[] = "waiting";
 
 // The terminal page.
 constexpr char TXT_ERROR_CAPTION[] = "Error";

@@ -1,15 +1,10 @@
-// kovflash: updates a handset from a kit directory without the wizard, on the same update
-// worker and flash link, for a terminal, a script or CI.
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+// kovflash: updates handsets from a kit directory without the wizard, on the same update worker
+// and flash link, for a terminal, a script or CI; several handsets at once, each on its own link.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 #if defined(_WIN32)
 #include <io.h>
 #define isatty _isatty
@@ -18,150 +13,19 @@
 #include <unistd.h>
 #endif
 
-#include "CVug_CommsDLL.h"
+#include "CommandLine.h"
 #include "Format.h"
 #include "KitReport.h"
 #include "ToolTexts.h"
 #include "UpdateKit.h"
-#include "UpdateWorker.h"
+#include "flasher/DeviceList.h"
+#include "flasher/DeviceRun.h"
+#include "flasher/FlasherOptions.h"
 #include "flasher/Interrupt.h"
+#include "flasher/Outcome.h"
 #include "flasher/TerminalPage.h"
 
 namespace {
-
-// Exit status: 0 only for a finished update.
-enum Exit {
-    EXIT_FINISHED = 0,
-    EXIT_LINK_FAILED = 1, // a flash mode or a partition did not get across
-    EXIT_USAGE = 2,
-    EXIT_KIT = 3,           // the kit cannot be flashed; nothing was sent
-    EXIT_NO_DEVICE = 4,     // the handset never appeared
-    EXIT_REFUSED = 5,       // the handset refused the key or a version
-    EXIT_FLASHING = 6,      // the handset failed, or stopped answering, while writing flash
-    EXIT_INTERRUPTED = 130, // Ctrl-C
-};
-
-struct Options {
-    std::string kit;
-    std::string device;
-    bool check = false;
-    int waitSeconds = 60;
-    OutputMode mode = OutputMode::Human;
-};
-
-bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc)
-                return false;
-            out = argv[++i];
-            return true;
-        };
-        if (a == "-h" || a == "--help") {
-            help = true;
-        } else if (a == "-c" || a == "--check") {
-            o.check = true;
-        } else if (a == "-q" || a == "--quiet") {
-            o.mode = OutputMode::Quiet;
-        } else if (a == "--json") {
-            o.mode = OutputMode::Json;
-        } else if (a == "-d" || a == "--device") {
-            if (!value(o.device))
-                return false;
-#if defined(_WIN32)
-            std::fputs(TXT_FLASH_NO_DEVICE_ON_WINDOWS, stderr);
-            return false;
-#endif
-        } else if (a == "-w" || a == "--wait") {
-            std::string s;
-            char* end = nullptr;
-            if (!value(s))
-                return false;
-            long v = std::strtol(s.c_str(), &end, 10);
-            if (*end || v < 0 || v > 86400)
-                return false;
-            o.waitSeconds = static_cast<int>(v);
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, TXT_FLASH_UNKNOWN_OPTION, a.c_str());
-            return false;
-        } else if (o.kit.empty()) {
-            o.kit = a;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Waits for the device: the link's own open retries for a minute, so a longer wait asks again,
-// and a shorter one cancels it at the deadline.
-bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    std::atomic<bool> timedOut{false};
-    std::thread watcher([&] {
-        std::unique_lock<std::mutex> lock(m);
-        if (!cv.wait_until(lock, deadline, [&] { return done; })) {
-            timedOut = true;
-            link.m_Cancel = 1;
-        }
-    });
-    bool opened = false;
-    while (!opened && !timedOut && !Interrupted())
-        opened = link.OpenUsbSyncDriver() == 1;
-    {
-        std::lock_guard<std::mutex> lock(m);
-        done = true;
-    }
-    cv.notify_one();
-    watcher.join();
-    link.m_Cancel = 0;
-    return opened;
-}
-
-const char* HandsetState(UpdateFailure failure, UpdatePhase phase) {
-    switch (failure) {
-    case UpdateFailure::None:
-        return TXT_STATE_UPDATED;
-    case UpdateFailure::DamagedImage:
-    case UpdateFailure::IplMismatch:
-    case UpdateFailure::UnknownMode:
-        return TXT_STATE_NOTHING_SENT;
-    case UpdateFailure::KeyRefused:
-    case UpdateFailure::VersionRefused:
-        return TXT_STATE_REFUSED;
-    case UpdateFailure::FlashMode:
-    case UpdateFailure::Transfer:
-        return phase == UpdatePhase::Key ? TXT_STATE_KEPT : TXT_STATE_NOT_WHOLE;
-    case UpdateFailure::MessageLoop:
-        return TXT_STATE_STOPPED_FLASHING;
-    }
-    return "";
-}
-
-int ExitFor(UpdateFailure failure) {
-    switch (failure) {
-    case UpdateFailure::None:
-        return EXIT_FINISHED;
-    case UpdateFailure::DamagedImage:
-    case UpdateFailure::IplMismatch:
-    case UpdateFailure::UnknownMode:
-        return EXIT_KIT;
-    case UpdateFailure::KeyRefused:
-    case UpdateFailure::VersionRefused:
-        return EXIT_REFUSED;
-    case UpdateFailure::FlashMode:
-    case UpdateFailure::Transfer:
-        return EXIT_LINK_FAILED;
-    case UpdateFailure::MessageLoop:
-        return EXIT_FLASHING;
-    }
-    return EXIT_LINK_FAILED;
-}
 
 std::string JsonList(const std::vector<std::string>& items) {
     std::string out = "[";
@@ -170,8 +34,8 @@ std::string JsonList(const std::vector<std::string>& items) {
     return out + "]";
 }
 
+// The run as a whole ends: what state, and the exit status.
 int Finish(TerminalPage& page, int code, const std::string& state) {
-    page.EndRun(state);
     if (!state.empty())
         page.Say("state", state, true);
     page.Event("result", "\"exit\":" + std::to_string(code) +
@@ -179,34 +43,42 @@ int Finish(TerminalPage& page, int code, const std::string& state) {
     return code;
 }
 
-// Parses the command line; an exit status when the run ends here (help, or bad usage).
-std::optional<int> ReadOptions(int argc, char** argv, Options& o) {
-    bool help = false;
-    if (!ParseArgs(argc, argv, o, help)) {
-        std::fputs(TXT_FLASH_USAGE, stderr);
-        return EXIT_USAGE;
-    }
-    if (help) {
+// Parses the command line; an exit status when the run ends here (help, version, bad usage).
+std::optional<int> ReadOptions(int argc, char** argv, FlasherOptions& o) {
+    std::string error;
+    switch (ParseFlasherArgs(argc, argv, o, error)) {
+    case ParseResult::Help:
         std::fputs(TXT_FLASH_USAGE, stdout);
         return EXIT_FINISHED;
-    }
-#if !defined(_WIN32)
-    if (!o.check && o.device.empty()) {
-        std::fputs(TXT_FLASH_NAME_DEVICE, stderr);
+    case ParseResult::Version:
+        PrintVersion("kovflash");
+        return EXIT_FINISHED;
+    case ParseResult::Usage:
+        std::fputs(error.c_str(), stderr);
         std::fputs(TXT_FLASH_USAGE, stderr);
         return EXIT_USAGE;
+    case ParseResult::Run:
+        break;
     }
-#endif
+    if (!o.check && !o.all && o.devices.empty()) {
+        const std::string fallback = DefaultDevice();
+        if (fallback.empty()) {
+            std::fputs(TXT_FLASH_NAME_DEVICE, stderr);
+            std::fputs(TXT_FLASH_USAGE, stderr);
+            return EXIT_USAGE;
+        }
+        o.devices.push_back(fallback);
+    }
     return std::nullopt;
 }
 
 // Reads the kit and says what it holds; false when it cannot be flashed.
-bool ReadKit(TerminalPage& page, const Options& o, CImageLoader& loader, ImageRecord& ipl,
-             ImageRecord& update) {
+bool ReadKit(TerminalPage& page, Console& console, const FlasherOptions& o, CImageLoader& loader,
+             ImageRecord& ipl, ImageRecord& update) {
     const KitOutcome outcome = ReadUpdateKit(loader, ipl, update, o.kit);
     const KitReport report = DescribeKit(ipl, update, outcome);
     const std::string dir = o.kit.empty() ? std::string(".") : o.kit;
-    if (o.mode == OutputMode::Json) {
+    if (console.Mode() == OutputMode::Json) {
         page.Event("kit", "\"directory\":" + JsonString(dir) +
                               ",\"lines\":" + JsonList(report.lines) +
                               ",\"problems\":" + JsonList(report.problems) +
@@ -223,85 +95,78 @@ bool ReadKit(TerminalPage& page, const Options& o, CImageLoader& loader, ImageRe
     return report.problems.empty();
 }
 
-std::string DevicePath(const Options& o) {
-#if defined(_WIN32)
-    (void)o;
-    return USB_SYNC_DEVICE_PATH;
-#else
-    return o.device;
-#endif
-}
-
-// Wires the link to the page and the update's CRC check, and waits for the handset; an exit
-// status when it never appeared.
-std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Options& o,
-                              ImageRecord& update, StopTarget& stop) {
-    const std::string where = DevicePath(o);
-#if !defined(_WIN32)
-    link.SetDevicePath(where.c_str());
-#endif
-    link.m_pProgress = &page;
-    link.m_pCrcCheck = &update.crcCheck;
-    link.SetMessageSink(&page);
-    page.SetStopTarget(&stop);
-    StopTarget* const targets[] = {&stop};
-    InstallInterruptHandler(targets, 1);
-
-    page.Say("device", Format(TXT_WAITING, where.c_str(), o.waitSeconds));
-    if (!WaitForDevice(link, o.waitSeconds)) {
-        if (Interrupted())
-            return Finish(page, EXIT_INTERRUPTED, TXT_STOPPED_WAITING);
-        return Finish(page, EXIT_NO_DEVICE,
-                      Format(TXT_NEVER_APPEARED, where.c_str(), o.waitSeconds));
+// Several devices end with a summary: each device's result, time and handset state.
+int Summarise(TerminalPage& page, Console& console, const std::vector<DeviceOutcome>& outcomes) {
+    const int exit = CombinedExit(outcomes);
+    int finished = 0;
+    std::string devices;
+    for (const DeviceOutcome& o : outcomes) {
+        finished += o.exit == EXIT_FINISHED;
+        devices += std::string(devices.empty() ? "" : ",") + "{\"device\":" + JsonString(o.device) +
+                   ",\"exit\":" + std::to_string(o.exit) + ",\"result\":" + JsonString(o.result) +
+                   ",\"state\":" + JsonString(o.state) +
+                   ",\"seconds\":" + std::to_string(o.seconds) + "}";
     }
-    page.Say("device", Format(TXT_FOUND, where.c_str()));
-    return std::nullopt;
+    if (console.Mode() == OutputMode::Json) {
+        page.Event("summary", "\"exit\":" + std::to_string(exit) +
+                                  ",\"finished\":" + (exit == EXIT_FINISHED ? "true" : "false") +
+                                  ",\"devices\":[" + devices + "]");
+        return exit;
+    }
+    page.Say("summary", Format(TXT_SUMMARY, finished, static_cast<int>(outcomes.size())), true);
+    for (const std::string& line : SummaryLines(outcomes))
+        page.Say("summary", line, true);
+    return exit;
 }
 
-// Runs the update on the open link and says how long it took.
-UpdateFailure RunUpdate(TerminalPage& page, CVug_CommsDLL& link, ImageRecord& update,
-                        ImageRecord& ipl, OutputMode mode) {
-    const auto start = std::chrono::steady_clock::now();
-    UpdateRun run(link, update, ipl, page, PageKind::Normal);
-    UpdateThreadEntry(run);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    page.Say("elapsed", Format(TXT_ELAPSED, seconds));
-    if (mode == OutputMode::Json)
-        page.Event("elapsed", "\"seconds\":" + std::to_string(seconds));
-    return run.failure;
-}
+// Updates every device at once, each on its own thread, and waits for all of them.
+int UpdateDevices(Console& console, TerminalPage& page, const std::vector<std::string>& devices,
+                  FleetKit& kit) {
+    const bool several = devices.size() > 1;
+    std::vector<std::unique_ptr<DeviceRun>> runs;
+    std::vector<StopTarget*> targets;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        runs.push_back(std::make_unique<DeviceRun>(console, devices[i], i, several, kit));
+        targets.push_back(&runs.back()->Stop());
+    }
+    InstallInterruptHandler(targets.data(), targets.size());
+    if (several) {
+        for (auto& run : runs)
+            run->Start();
+        for (auto& run : runs)
+            run->Join();
+    } else {
+        runs.front()->Run();
+    }
+    ClearInterruptTargets();
+    console.EndBoard();
 
-// Closes a link the update left open, and says in what state the handset is.
-int Report(TerminalPage& page, CVug_CommsDLL& link, UpdateFailure failure) {
-    if (failure != UpdateFailure::None)
-        link.CloseUSBSyncDriver();
-    if (Interrupted() && failure != UpdateFailure::None)
-        return Finish(page, EXIT_INTERRUPTED,
-                      Format(TXT_STOPPED_AT_REQUEST, HandsetState(failure, page.Phase())));
-    return Finish(page, ExitFor(failure), HandsetState(failure, page.Phase()));
+    std::vector<DeviceOutcome> outcomes;
+    for (auto& run : runs)
+        outcomes.push_back(run->Outcome());
+    return several ? Summarise(page, console, outcomes) : outcomes.front().exit;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    Options o;
+    FlasherOptions o;
     if (const std::optional<int> exit = ReadOptions(argc, argv, o))
         return *exit;
-    TerminalPage page(o.mode, stdout, isatty(fileno(stdout)) != 0);
+    const std::vector<std::string> devices = o.all ? BootLoaderDevices() : o.devices;
+    const bool live = isatty(fileno(stdout)) != 0;
+    Console console(o.mode, stdout, live, o.check ? 0 : devices.size());
+    TerminalPage page(console);
 
     CImageLoader loader;
     ImageRecord ipl, update;
-    if (!ReadKit(page, o, loader, ipl, update))
+    if (!ReadKit(page, console, o, loader, ipl, update))
         return Finish(page, EXIT_KIT, TXT_KIT_CANNOT_FLASH);
     if (o.check)
         return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
+    if (devices.empty())
+        return Finish(page, EXIT_NO_DEVICE, TXT_NO_HANDSETS);
 
-    CVug_CommsDLL link;
-    StopTarget stop(link, "");
-    std::optional<int> exit = FindDevice(page, link, o, update, stop);
-    if (!exit)
-        exit = Report(page, link, RunUpdate(page, link, update, ipl, o.mode));
-    ClearInterruptTargets();
-    return *exit;
+    FleetKit kit{update, ipl, o.waitSeconds};
+    return UpdateDevices(console, page, devices, kit);
 }

@@ -1,22 +1,24 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
+#include "Console.h"
 #include "ProgressSink.h"
 #include "UpdatePageView.h"
 
 class StopTarget;
 
-enum class OutputMode { Human, Quiet, Json };
-
-// The update page on a terminal: the worker's texts as lines, the link's progress as a live bar
-// with throughput and time left, the link's message boxes as error lines. In JSON mode every
-// event is one JSON object on its own line, for scripts and other front-ends.
+// One device's update page on the shared terminal: the worker's texts as lines, the link's
+// progress as a progress line with throughput and time left, the link's message boxes as error
+// lines. With several devices each line starts with its device. In JSON mode every event is one
+// JSON object on its own line, carrying its device, for scripts and other front-ends. A page
+// without a device speaks for the run as a whole (the kit, the summary).
 class TerminalPage : public UpdatePageView, public ProgressSink, public MessageSink {
 public:
-    TerminalPage(OutputMode mode, std::FILE* out, bool liveBar);
+    // `slot` is the device's progress line; `labelled` starts its lines with the device.
+    TerminalPage(Console& console, const std::string& device = std::string(), size_t slot = 0,
+                 bool labelled = false);
 
     // UpdatePageView
     void SetStatusLine(const std::wstring& text) override;
@@ -41,6 +43,8 @@ public:
     void Say(const char* kind, const std::string& text, bool evenWhenQuiet = false);
     // In JSON mode, an event with preformatted members (`members` is `"a":1,"b":"x"`).
     void Event(const char* name, const std::string& members);
+    // The device's progress line, outside any phase ("waiting").
+    void ShowState(const std::string& text);
 
     UpdatePhase Phase() const { return phase_; }
     // Tells Ctrl-C where the update stands (not owned; null for none).
@@ -51,13 +55,12 @@ public:
 private:
     void Text(const char* kind, const std::wstring& text, bool evenWhenQuiet);
     void DrawBar(bool final);
-    void EndBar();
 
-    OutputMode mode_;
+    Console& console_;
+    std::string device_;
+    std::string label_; // what starts each line: the device, or nothing
+    size_t slot_;
     StopTarget* stop_ = nullptr;
-    std::FILE* out_;
-    bool liveBar_;
-    bool barShown_ = false;
     bool inPhase_ = false;
     UpdatePhase phase_ = UpdatePhase::Key;
     std::string partition_;
@@ -65,6 +68,7 @@ private:
     uint32_t range_ = 0;
     uint32_t pos_ = 0;
     int lastDecile_ = -1;
+    bool drawn_ = false;
     std::chrono::steady_clock::time_point phaseStart_;
     std::chrono::steady_clock::time_point lastDraw_;
 };

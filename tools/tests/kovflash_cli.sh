@@ -52,11 +52,14 @@ stop_vboot() {
 "$kit" make --out "$work/good" --os-size 2 >/dev/null
 "$kit" make --out "$work/lying" --os-size 3 --payload-bytes 1048576 >/dev/null
 "$kit" make --out "$work/ipl" --os-size 1 --ipl-size 4096 --ipl-signature 3 >/dev/null
-"$kit" make --out "$work/mode" --os-size 1 --mode 0x12 >/dev/null
+"$kit" make --out="$work/mode" --os-size=1 --mode=0x12 >/dev/null
 "$kit" make --out "$work/controls" --os-size 1 --version-text $'ROM\a\e[31m2.0\n' >/dev/null
 mkdir -p "$work/empty" "$work/flashed"
 
 expect "help" 0 "usage: kovflash" "--json" -- "$flash" --help
+for tool in "$flash" "$kit" "$vboot"; do
+  expect "$(basename "$tool") --version" 0 "$(basename "$tool") 2.1.1" -- "$tool" --version
+done
 expect "unknown option" 2 "unknown option --frobnicate" -- "$flash" --frobnicate
 expect "no device named" 2 "--device" -- "$flash" "$work/good"
 expect "check: good kit" 0 "OS: 2097152 bytes from offset 1024" "The kit can be flashed." -- \

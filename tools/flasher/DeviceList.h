@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Every device present that a handset in its boot loader shows up as, in order: on Windows
+// "\\.\WCEUSBSH001", "\\.\WCEUSBSH002", ... (each one that opens); elsewhere the USB serial
+// devices /dev/ttyACM*, or what the pattern in KOVFLASH_ALL_GLOB names (a folder of links to
+// the ptys of virtual boot loaders, for tests).
+std::vector<std::string> BootLoaderDevices();
+
+// The device a single update uses when none is named: Windows has one, elsewhere there is none.
+std::string DefaultDevice();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Console.h"
+
+struct FlasherOptions {
+    std::string kit;
+    std::vector<std::string> devices; // as named, in order
+    bool all = false;                 // every boot-loader device present
+    bool check = false;
+    int waitSeconds = 60;
+    OutputMode mode = OutputMode::Human;
+};
+
+enum class ParseResult { Run, Help, Version, Usage };
+
+// Reads kovflash's command line. On Usage, `error` says what was wrong (empty when the usage
+// text alone says it).
+ParseResult ParseFlasherArgs(int argc, char** argv, FlasherOptions& o, std::string& error);
