@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# The Windows build of the flasher under Wine: it checks a kit, and gives up with its own exit
-# status when no handset appears on \\.\WCEUSBSH001.
-#   kovflash_wine.sh BINDIR   (kovflash.exe, kovkit.exe; Wine set up by scripts/wine-env.sh)
+# The Windows build of the flasher under Wine: it checks a kit, gives up with its own exit
+# status when no handset appears on \\.\WCEUSBSH001, and updates two virtual boot loaders at
+# once, their ptys linked as the prefix's wceusbsh001 and wceusbsh002, found by --all.
+#   kovflash_wine.sh BINDIR KOVVBOOT   (kovflash.exe, kovkit.exe; Wine set up by
+#   scripts/wine-env.sh; KOVVBOOT from the native build)
 set -uo pipefail
-bin=$1
-wine=$(dirname "$0")/../../scripts/kovwine
+bin=$1 kovvboot=$2
+wine=$(cd "$(dirname "$0")/../.." && pwd)/scripts/kovwine
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+links=("$WINEPREFIX/dosdevices/wceusbsh001" "$WINEPREFIX/dosdevices/wceusbsh002")
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -f "${links[@]}"
+  rm -rf "$work"
+}
+trap cleanup EXIT
 cd "$work"
 
 passed=0 failed=0
@@ -15,14 +26,41 @@ check() { if [ "$1" = "$2" ] && grep -qF -- "$3" out.txt; then passed=$((passed 
 
 "$wine" "$bin/kovkit.exe" make --out kit --os-size 1 --version-text "ROM for Wine" >/dev/null 2>&1
 
+"$wine" "$bin/kovflash.exe" --version >out.txt 2>&1
+check $? 0 'kovflash 2.1.1' "version"
+
 "$wine" "$bin/kovflash.exe" --check kit >out.txt 2>&1
 check $? 0 'version text: "ROM for Wine"' "kit check"
 
-"$wine" "$bin/kovflash.exe" --wait 1 kit >out.txt 2>&1
+"$wine" "$bin/kovflash.exe" --wait=1 kit >out.txt 2>&1
 check $? 4 'did not appear on \\.\WCEUSBSH001 within 1 s' "no handset"
 
-"$wine" "$bin/kovflash.exe" --device COM1 kit >out.txt 2>&1
-check $? 2 'always \\.\WCEUSBSH001' "no device option on Windows"
+"$wine" "$bin/kovflash.exe" --all kit >out.txt 2>&1
+check $? 4 'No handset in its boot loader was found.' "--all with no handset"
+
+if [ ! -x "$kovvboot" ]; then
+  echo "no native kovvboot at $kovvboot: the update of two handsets is skipped"
+else
+  for n in 1 2; do
+    mkdir -p "flashed$n"
+    "$kovvboot" --once --save "flashed$n" >"vboot$n.pty" 2>/dev/null &
+    pids+=($!)
+    device=
+    for _ in $(seq 200); do
+      IFS= read -r device <"vboot$n.pty" && [ -n "$device" ] && break
+      sleep 0.05
+    done
+    ln -sfn "$device" "${links[n - 1]}"
+  done
+  timeout 120 "$wine" "$bin/kovflash.exe" --all kit >out.txt 2>&1
+  check $? 0 'Summary (2 of 2 handsets finished):' "two handsets at once"
+  for n in 1 2; do
+    wait "${pids[n - 1]}"
+    if tail -c +1025 kit/WMUPDAT.DIP | cmp -s - "flashed$n/os.bin"; then passed=$((passed + 1))
+    else failed=$((failed + 1)); echo "FAIL: handset $n: the flashed OS differs from the image"; fi
+  done
+  pids=()
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
