@@ -5,13 +5,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-#if defined(_WIN32)
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 #include "CommandLine.h"
 #include "Format.h"
@@ -22,6 +15,7 @@
 #include "flasher/DeviceRun.h"
 #include "flasher/FlasherOptions.h"
 #include "flasher/Interrupt.h"
+#include "flasher/LiveTerminal.h"
 #include "flasher/Outcome.h"
 #include "flasher/TerminalPage.h"
 
@@ -154,8 +148,7 @@ int main(int argc, char** argv) {
     if (const std::optional<int> exit = ReadOptions(argc, argv, o))
         return *exit;
     const std::vector<std::string> devices = o.all ? BootLoaderDevices() : o.devices;
-    const bool live = isatty(fileno(stdout)) != 0;
-    Console console(o.mode, stdout, live, o.check ? 0 : devices.size());
+    Console console(o.mode, stdout, LiveTerminal(stdout), o.check ? 0 : devices.size());
     TerminalPage page(console);
 
     CImageLoader loader;

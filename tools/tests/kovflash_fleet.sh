@@ -2,7 +2,8 @@
 # Several handsets at once: four virtual boot loaders on four ptys, updated by one kovflash run.
 # One loses its cable half-way through the transfer and one refuses the key; the other two must
 # finish with their flashed OS equal to the image's, and the summary and exit status must say
-# which failed and why. Then --all over a folder of links to two ptys, with JSON events.
+# which failed and why. Then --all over a folder of links to two ptys, with JSON events, and
+# Ctrl-C with two devices in different stages.
 #   kovflash_fleet.sh KOVFLASH KOVKIT KOVVBOOT
 set -uo pipefail
 flash=$1 kit=$2 vboot=$3
@@ -96,6 +97,29 @@ then pass; else fail "--all with JSON events (exit status $status)"; echo "$out"
 for name in all1 all2; do
   if same_os "$name"; then pass; else fail "$name: the flashed OS differs from the image"; fi
 done
+
+# Ctrl-C reaches every device: the one still sending stops at a block boundary, the one whose
+# handset never appears stops waiting, and the summary says both.
+start_vboot slow --late-ack 50@0
+timeout --foreground 120 "$flash" --device "${pty[slow]}" --device "$work/absent" "$work/kit" \
+  >"$work/ctrlc.out" 2>&1 &
+flash_pid=$!
+for _ in $(seq 600); do
+  grep -qF "${pty[slow]}: Upgrade OS" "$work/ctrlc.out" && break
+  kill -0 "$flash_pid" 2>/dev/null || break
+  sleep 0.05
+done
+kill -INT "$flash_pid"
+wait "$flash_pid"; status=$?
+stop_vboots
+out=$(cat "$work/ctrlc.out")
+summary=$(sed -n '/^Summary (0 of 2 handsets finished):$/,$p' <<<"$out")
+if [ "$status" -eq 130 ] &&
+   grep -qF "${pty[slow]}: Stopping at the next block boundary (Ctrl-C again to force)..." <<<"$out" &&
+   grep -qF "$work/absent: Stopping the wait for the handset (Ctrl-C again to force)..." <<<"$out"; then
+  pass; else fail "Ctrl-C with two devices (exit status $status)"; echo "$out" | tail -n 12; fi
+check_summary "${pty[slow]}" "stopped by Ctrl-C" 130 "Stopped at your request. The handset did not receive"
+check_summary "$work/absent" "stopped by Ctrl-C" 130 "Stopped while waiting for the handset; nothing was sent."
 
 out=$(KOVFLASH_ALL_GLOB="$work/none*" "$flash" --all "$work/kit" 2>&1); status=$?
 if [ "$status" -eq 4 ] && grep -qF "No handset in its boot loader was found." <<<"$out"; then
