@@ -5,66 +5,52 @@
 #include "Format.h"
 #include "ToolTexts.h"
 
-const char* HandsetState(UpdateFailure failure, UpdatePhase phase) {
+namespace {
+
+// What kovflash makes of each way an update can end.
+struct FailureFacts {
+    int exit;
+    const char* result;
+    const char* state;
+};
+
+FailureFacts FactsOf(UpdateFailure failure) {
     switch (failure) {
     case UpdateFailure::None:
-        return TXT_STATE_UPDATED;
+        return {EXIT_FINISHED, TXT_RESULT_FINISHED, TXT_STATE_UPDATED};
     case UpdateFailure::DamagedImage:
     case UpdateFailure::IplMismatch:
     case UpdateFailure::UnknownMode:
-        return TXT_STATE_NOTHING_SENT;
+        return {EXIT_KIT, TXT_RESULT_KIT, TXT_STATE_NOTHING_SENT};
     case UpdateFailure::KeyRefused:
+        return {EXIT_REFUSED, TXT_RESULT_KEY_REFUSED, TXT_STATE_REFUSED};
     case UpdateFailure::VersionRefused:
-        return TXT_STATE_REFUSED;
+        return {EXIT_REFUSED, TXT_RESULT_VERSION_REFUSED, TXT_STATE_REFUSED};
     case UpdateFailure::FlashMode:
+        return {EXIT_LINK_FAILED, TXT_RESULT_FLASH_MODE, TXT_STATE_NOT_WHOLE};
     case UpdateFailure::Transfer:
-        return phase == UpdatePhase::Key ? TXT_STATE_KEPT : TXT_STATE_NOT_WHOLE;
+        return {EXIT_LINK_FAILED, TXT_RESULT_TRANSFER, TXT_STATE_NOT_WHOLE};
     case UpdateFailure::MessageLoop:
-        return TXT_STATE_STOPPED_FLASHING;
+        return {EXIT_FLASHING, TXT_RESULT_FLASHING, TXT_STATE_STOPPED_FLASHING};
     }
-    return "";
+    return {EXIT_LINK_FAILED, TXT_RESULT_TRANSFER, TXT_STATE_NOT_WHOLE};
+}
+
+} // namespace
+
+// A link that failed while the key was still on its way sent no partition.
+const char* HandsetState(UpdateFailure failure, UpdatePhase phase) {
+    const bool linkFailed =
+        failure == UpdateFailure::FlashMode || failure == UpdateFailure::Transfer;
+    return linkFailed && phase == UpdatePhase::Key ? TXT_STATE_KEPT : FactsOf(failure).state;
 }
 
 int ExitFor(UpdateFailure failure) {
-    switch (failure) {
-    case UpdateFailure::None:
-        return EXIT_FINISHED;
-    case UpdateFailure::DamagedImage:
-    case UpdateFailure::IplMismatch:
-    case UpdateFailure::UnknownMode:
-        return EXIT_KIT;
-    case UpdateFailure::KeyRefused:
-    case UpdateFailure::VersionRefused:
-        return EXIT_REFUSED;
-    case UpdateFailure::FlashMode:
-    case UpdateFailure::Transfer:
-        return EXIT_LINK_FAILED;
-    case UpdateFailure::MessageLoop:
-        return EXIT_FLASHING;
-    }
-    return EXIT_LINK_FAILED;
+    return FactsOf(failure).exit;
 }
 
 const char* ResultOf(UpdateFailure failure) {
-    switch (failure) {
-    case UpdateFailure::None:
-        return TXT_RESULT_FINISHED;
-    case UpdateFailure::DamagedImage:
-    case UpdateFailure::IplMismatch:
-    case UpdateFailure::UnknownMode:
-        return TXT_RESULT_KIT;
-    case UpdateFailure::KeyRefused:
-        return TXT_RESULT_KEY_REFUSED;
-    case UpdateFailure::VersionRefused:
-        return TXT_RESULT_VERSION_REFUSED;
-    case UpdateFailure::FlashMode:
-        return TXT_RESULT_FLASH_MODE;
-    case UpdateFailure::Transfer:
-        return TXT_RESULT_TRANSFER;
-    case UpdateFailure::MessageLoop:
-        return TXT_RESULT_FLASHING;
-    }
-    return "";
+    return FactsOf(failure).result;
 }
 
 int CombinedExit(const std::vector<DeviceOutcome>& outcomes) {

@@ -6,17 +6,8 @@
 set -uo pipefail
 flash=$1 kit=$2 vboot=$3
 work=$(mktemp -d)
-vboot_pid=
-cleanup() {
-  [ -n "$vboot_pid" ] && kill "$vboot_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+source "$(dirname "$0")/testlib.sh"
+trap 'kill_vboots; rm -rf "$work"' EXIT
 
 # expect NAME STATUS PATTERN... -- CMD...: runs CMD, wants STATUS and every PATTERN in its output.
 expect() {
@@ -39,15 +30,7 @@ expect() {
 }
 
 # Starts the virtual boot loader with OPTIONS; sets $device to its pty.
-start_vboot() {
-  coproc VB { exec "$vboot" --once --save "$work/flashed" "$@"; }
-  vboot_pid=$VB_PID
-  read -r -t 10 device <&"${VB[0]}"
-}
-stop_vboot() {
-  wait "$vboot_pid" 2>/dev/null
-  vboot_pid=
-}
+start_vboot() { launch_vboot "$vboot" "$work/vboot.out" --save "$work/flashed" "$@"; }
 
 "$kit" make --out "$work/good" --os-size 2 >/dev/null
 "$kit" make --out "$work/lying" --os-size 3 --payload-bytes 1048576 >/dev/null
@@ -82,34 +65,34 @@ expect "device never comes" 4 "did not appear on $work/nothing within 1 s" -- \
 start_vboot
 expect "finished update" 0 "Upgrade OS" "Task is Successful (" "Congratulations, update completed." \
   "Elapsed:" "The handset has its new firmware." -- "$flash" --device "$device" "$work/good"
-stop_vboot
+wait_vboots
 if tail -c +1025 "$work/good/WMUPDAT.DIP" | cmp -s - "$work/flashed/os.bin"; then pass; else
   fail "the flashed OS differs from the image"; fi
 
 start_vboot
 out=$(timeout 120 "$flash" --quiet --device "$device" "$work/good" 2>&1); status=$?
-stop_vboot
+wait_vboots
 if [ "$status" -eq 0 ] && [ "$out" = "The handset has its new firmware." ]; then pass; else
   fail "quiet mode prints only the result (exit status $status)"; echo "$out" | tail -n 5; fi
 
 start_vboot --held-os FFFFFFFFFFFF
 expect "quiet keeps every error line" 5 "Error: Error, version of image file is older" \
   "Error, Download OS Failed." -- "$flash" --quiet --device "$device" "$work/good"
-stop_vboot
+wait_vboots
 
 start_vboot --held-os FFFFFFFFFFFF
 expect "version refused" 5 "Error: Error, version of image file is older" "Error, Download OS Failed." \
   "refused the kit" -- "$flash" --device "$device" "$work/good"
-stop_vboot
+wait_vboots
 
 start_vboot --firmware-error 7
 expect "firmware error while flashing" 6 "Flash Firmware Error occurred:  code 7" \
   "may not start normally" -- "$flash" --device "$device" "$work/good"
-stop_vboot
+wait_vboots
 
 start_vboot
 out=$(timeout 120 "$flash" --json --device "$device" "$work/good" 2>/dev/null); status=$?
-stop_vboot
+wait_vboots
 if [ "$status" -eq 0 ] && python3 - "$out" <<'PY'
 import json, sys
 events = [json.loads(line) for line in sys.argv[1].splitlines()]
@@ -156,30 +139,29 @@ check_ctrl_c() {
 # The late acknowledgements keep the transfer going for seconds after "Upgrade OS".
 start_vboot --late-ack 50@0
 ctrl_c "Upgrade OS" 1 "$work/big"
-stop_vboot
+wait_vboots
 check_ctrl_c "Ctrl-C between blocks" 130 \
   "Stopping at the next block boundary (Ctrl-C again to force)..." \
   "Stopped at your request" "did not receive the whole image"
 
 start_vboot --late-ack 3000@0
 ctrl_c "Upgrade OS" 2 "$work/big"
-stop_vboot
+wait_vboots
 check_ctrl_c "Ctrl-C twice during a transfer" 130 \
   "Forced to end. The handset did not receive the whole image and was not told to write it"
 
 # A file request that the host cannot answer keeps the handset writing for three seconds.
 start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
 ctrl_c "handset writing flash" 1 "$work/good"
-stop_vboot
+wait_vboots
 check_ctrl_c "Ctrl-C while the handset writes its flash" 0 \
   "The handset is writing its flash and cannot be stopped now" \
   "The handset has its new firmware."
 
 start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
 ctrl_c "handset writing flash" 2 "$work/good"
-stop_vboot
+wait_vboots
 check_ctrl_c "Ctrl-C twice while the handset writes its flash" 130 \
   "Forced to end. The handset was left while writing its flash: it may not start normally."
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -8,38 +8,18 @@
 set -uo pipefail
 flash=$1 kit=$2 vboot=$3
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+source "$(dirname "$0")/testlib.sh"
+trap 'kill_vboots; rm -rf "$work"' EXIT
 
 # start_vboot NAME OPTIONS...: a virtual boot loader saving into $work/NAME; its pty goes to
 # ${pty[NAME]} once it has printed it.
 declare -A pty
 start_vboot() {
-  local name=$1; shift
+  local name=$1
+  shift
   mkdir -p "$work/$name"
-  "$vboot" --once --save "$work/$name" "$@" >"$work/$name.pty" 2>"$work/$name.err" &
-  pids+=($!)
-  local line=
-  for _ in $(seq 200); do
-    IFS= read -r line <"$work/$name.pty" && [ -n "$line" ] && break
-    sleep 0.05
-  done
-  pty[$name]=$line
-}
-stop_vboots() {
-  local pid
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  pids=()
+  launch_vboot "$vboot" "$work/$name.pty" --save "$work/$name" "$@"
+  pty[$name]=$device
 }
 same_os() { tail -c +1025 "$work/kit/WMUPDAT.DIP" | cmp -s - "$work/$1/os.bin"; }
 
@@ -51,7 +31,7 @@ start_vboot refuses --key=refuse
 start_vboot good2
 out=$(timeout 120 "$flash" --device "${pty[good1]}" --device="${pty[pulled]}" \
   -d "${pty[refuses]}" --device "${pty[good2]}" "$work/kit" 2>&1); status=$?
-stop_vboots
+wait_vboots
 if [ "$status" -eq 7 ]; then pass; else fail "four handsets: exit status $status, wanted 7"; fi
 summary=$(sed -n '/^Summary (2 of 4 handsets finished):$/,$p' <<<"$out")
 check_summary() { # device, result, exit, state
@@ -79,7 +59,7 @@ ln -s "${pty[all1]}" "$work/links/ttyACM0"
 ln -s "${pty[all2]}" "$work/links/ttyACM1"
 out=$(KOVFLASH_ALL_GLOB="$work/links/ttyACM*" timeout 120 "$flash" --all --json "$work/kit" \
   2>/dev/null); status=$?
-stop_vboots
+wait_vboots
 if [ "$status" -eq 0 ] && python3 - "$out" "$work/links" <<'PY'
 import json, sys
 events = [json.loads(line) for line in sys.argv[1].splitlines()]
@@ -111,7 +91,7 @@ for _ in $(seq 600); do
 done
 kill -INT "$flash_pid"
 wait "$flash_pid"; status=$?
-stop_vboots
+wait_vboots
 out=$(cat "$work/ctrlc.out")
 summary=$(sed -n '/^Summary (0 of 2 handsets finished):$/,$p' <<<"$out")
 if [ "$status" -eq 130 ] &&
@@ -125,5 +105,4 @@ out=$(KOVFLASH_ALL_GLOB="$work/none*" "$flash" --all "$work/kit" 2>&1); status=$
 if [ "$status" -eq 4 ] && grep -qF "No handset in its boot loader was found." <<<"$out"; then
   pass; else fail "--all with no device present (exit status $status)"; fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

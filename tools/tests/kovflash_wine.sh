@@ -9,20 +9,12 @@ bin=$1 kovvboot=$2
 wine=$(cd "$(dirname "$0")/../.." && pwd)/scripts/kovwine
 work=$(mktemp -d)
 links=("$WINEPREFIX/dosdevices/wceusbsh001" "$WINEPREFIX/dosdevices/wceusbsh002")
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -f "${links[@]}"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/testlib.sh"
+trap 'kill_vboots; rm -f "${links[@]}"; rm -rf "$work"' EXIT
 cd "$work"
 
-passed=0 failed=0
-check() { if [ "$1" = "$2" ] && grep -qF -- "$3" out.txt; then passed=$((passed + 1)); else
-  failed=$((failed + 1)); echo "FAIL: $4 (exit status $1, wanted $2)"; cat out.txt; fi; }
+check() { if [ "$1" = "$2" ] && grep -qF -- "$3" out.txt; then pass; else
+  fail "$4 (exit status $1, wanted $2)"; cat out.txt; fi; }
 
 "$wine" "$bin/kovkit.exe" make --out kit --os-size 1 --version-text "ROM for Wine" >/dev/null 2>&1
 
@@ -43,24 +35,16 @@ if [ ! -x "$kovvboot" ]; then
 else
   for n in 1 2; do
     mkdir -p "flashed$n"
-    "$kovvboot" --once --save "flashed$n" >"vboot$n.pty" 2>/dev/null &
-    pids+=($!)
-    device=
-    for _ in $(seq 200); do
-      IFS= read -r device <"vboot$n.pty" && [ -n "$device" ] && break
-      sleep 0.05
-    done
+    launch_vboot "$kovvboot" "vboot$n.pty" --save "flashed$n"
     ln -sfn "$device" "${links[n - 1]}"
   done
   timeout 120 "$wine" "$bin/kovflash.exe" --all kit >out.txt 2>&1
   check $? 0 'Summary (2 of 2 handsets finished):' "two handsets at once"
+  wait_vboots
   for n in 1 2; do
-    wait "${pids[n - 1]}"
-    if tail -c +1025 kit/WMUPDAT.DIP | cmp -s - "flashed$n/os.bin"; then passed=$((passed + 1))
-    else failed=$((failed + 1)); echo "FAIL: handset $n: the flashed OS differs from the image"; fi
+    if tail -c +1025 kit/WMUPDAT.DIP | cmp -s - "flashed$n/os.bin"; then pass
+    else fail "handset $n: the flashed OS differs from the image"; fi
   done
-  pids=()
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
