@@ -1,18 +1,22 @@
 #include "Interrupt.h"
 
+#include <atomic>
 #include <csignal>
 #include <unistd.h>
 
 namespace {
 
-StopTarget* const* g_targets = nullptr;
-volatile size_t g_count = 0;
-volatile sig_atomic_t g_interrupted = 0;
+// The handler may run on any thread while the devices' threads read these: lock-free atomics
+// are safe both across threads and in a signal handler.
+std::atomic<StopTarget* const*> g_targets{nullptr};
+std::atomic<size_t> g_count{0};
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<StopTarget* const*>::is_always_lock_free, "used in a signal handler");
+static_assert(std::atomic<size_t>::is_always_lock_free, "used in a signal handler");
 
 void OnSignal(int) {
-    const bool second = g_interrupted != 0;
-    g_interrupted = 1;
-    OnInterrupt(g_targets, g_count, second);
+    const bool second = g_interrupted.exchange(1) != 0;
+    OnInterrupt(g_targets.load(), g_count.load(), second);
     if (second)
         _exit(130);
 }
@@ -30,8 +34,9 @@ void WriteToStderr(const char* text, size_t length) {
 }
 
 void InstallInterruptHandler(StopTarget* const* targets, size_t count) {
-    g_targets = targets;
-    g_count = count;
+    g_count.store(0);
+    g_targets.store(targets);
+    g_count.store(count);
     struct sigaction sa = {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
@@ -40,9 +45,9 @@ void InstallInterruptHandler(StopTarget* const* targets, size_t count) {
 }
 
 void ClearInterruptTargets() {
-    g_count = 0;
+    g_count.store(0);
 }
 
 bool Interrupted() {
-    return g_interrupted != 0;
+    return g_interrupted.load() != 0;
 }

@@ -1,19 +1,20 @@
 #include "Interrupt.h"
 
+#include <atomic>
 #include <windows.h>
 
 namespace {
 
-StopTarget* const* g_targets = nullptr;
-volatile size_t g_count = 0;
-volatile LONG g_interrupted = 0;
+// The handler runs on a thread of its own while the devices' threads read these.
+std::atomic<StopTarget* const*> g_targets{nullptr};
+std::atomic<size_t> g_count{0};
+std::atomic<int> g_interrupted{0};
 
-// Runs on a thread of its own that the console starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
-    const bool second = InterlockedExchange(&g_interrupted, 1) != 0;
-    OnInterrupt(g_targets, g_count, second);
+    const bool second = g_interrupted.exchange(1) != 0;
+    OnInterrupt(g_targets.load(), g_count.load(), second);
     if (second)
         ExitProcess(130);
     return TRUE;
@@ -34,15 +35,16 @@ void WriteToStderr(const char* text, size_t length) {
 }
 
 void InstallInterruptHandler(StopTarget* const* targets, size_t count) {
-    g_targets = targets;
-    g_count = count;
+    g_count.store(0);
+    g_targets.store(targets);
+    g_count.store(count);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 void ClearInterruptTargets() {
-    g_count = 0;
+    g_count.store(0);
 }
 
 bool Interrupted() {
-    return g_interrupted != 0;
+    return g_interrupted.load() != 0;
 }
