@@ -1,6 +1,7 @@
 #include "Interrupt.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <unistd.h>
 
@@ -14,11 +15,14 @@ std::atomic<int> g_interrupted{0};
 static_assert(std::atomic<StopTarget* const*>::is_always_lock_free, "used in a signal handler");
 static_assert(std::atomic<size_t>::is_always_lock_free, "used in a signal handler");
 
+// write() may change errno under the thread the signal interrupted.
 void OnSignal(int) {
+    const int savedErrno = errno;
     const bool second = g_interrupted.exchange(1) != 0;
     OnInterrupt(g_targets.load(), g_count.load(), second);
     if (second)
         _exit(130);
+    errno = savedErrno;
 }
 
 } // namespace
