@@ -24,10 +24,11 @@ void StopTarget::SetStage(RunStage stage) {
 }
 
 void StopTarget::End(const std::string& handsetState) {
-    const std::string line = forcedLines_[static_cast<int>(RunStage::Ended)] + handsetState + "\n";
-    const size_t length = std::min(line.size(), kEndStateSize);
+    const std::string line = forcedLines_[static_cast<int>(RunStage::Ended)] + handsetState;
+    const size_t length = std::min(line.size(), kEndStateSize - 1);
     std::memcpy(endState_, line.data(), length);
-    endStateLength_.store(length);
+    endState_[length] = '\n';
+    endStateLength_.store(length + 1);
     SetStage(RunStage::Ended);
 }
 
