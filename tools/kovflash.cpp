@@ -107,7 +107,7 @@ bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
         std::unique_lock<std::mutex> lock(m);
         if (!cv.wait_until(lock, deadline, [&] { return done; })) {
             timedOut = true;
-            link.m_Cancel = 1;
+            link.m_Cancel.store(1);
         }
     });
     bool opened = false;
@@ -119,7 +119,7 @@ bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
     }
     cv.notify_one();
     watcher.join();
-    link.m_Cancel = 0;
+    link.m_Cancel.store(0);
     return opened;
 }
 

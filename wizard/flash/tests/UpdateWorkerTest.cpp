@@ -148,8 +148,8 @@ TEST_F(Worker, OsUpdateWithoutIplFlashesThePayloadAndEndsWithTheSuccessTexts) {
     EXPECT_TRUE(page.closeEnabled);
     EXPECT_TRUE(page.updateDisabled);
     EXPECT_TRUE(outcome.updateReleased);
-    EXPECT_EQ(SucceededFlag(PageKind::Normal), 1);
-    EXPECT_EQ(SucceededFlag(PageKind::Rescue), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Normal).load(), 1);
+    EXPECT_EQ(SucceededFlag(PageKind::Rescue).load(), 0);
 }
 
 TEST_F(Worker, IplThenOsAndCpPlacesEveryPartitionAndVersion) {
@@ -302,8 +302,8 @@ TEST_P(FailureRoads, ShowTheirTextsInOrderAndEndTheRun) {
     EXPECT_TRUE(page.closeEnabled);
     EXPECT_EQ(page.updateDisabled, r.kind == PageKind::Normal);
     EXPECT_TRUE(outcome.updateReleased);
-    EXPECT_EQ(SucceededFlag(PageKind::Normal), 0);
-    EXPECT_EQ(SucceededFlag(PageKind::Rescue), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Normal).load(), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Rescue).load(), 0);
 }
 
 const HandMadeImage kOs{0xCE, 1, 0};
