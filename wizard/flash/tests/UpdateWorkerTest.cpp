@@ -31,6 +31,7 @@ public:
     }
     bool WriteAll(const uint8_t* d, uint32_t n) override { return inner_.WriteAll(d, n); }
     bool ReadAll(uint8_t* d, uint32_t n) override { return inner_.ReadAll(d, n); }
+    void SetSilenceLimit(uint32_t ms) override { inner_.SetSilenceLimit(ms); }
     int closes = 0;
 
 private:
