@@ -97,6 +97,20 @@ struct Handset {
         });
     }
 
+    // Runs the update while this thread asks the link to stop once the worker has shown
+    // `seen`; the worker is held at `heldAt` until the request is in. False when the worker
+    // never showed `seen`.
+    bool UpdateStoppingAt(const std::vector<uint8_t>& image, const std::string& seen,
+                          const std::string& heldAt) {
+        page.HoldAt(heldAt);
+        StartUpdate(image);
+        const bool reached = page.WaitFor(seen);
+        link.m_Abort.store(1);
+        page.Release();
+        worker.join();
+        return reached;
+    }
+
     MemoryWire wire;
     VirtualBootLoader device;
     CVug_CommsDLL link;
@@ -130,12 +144,7 @@ TEST_F(UpdateThread, AStopMidTransferEndsTheRunAtABlockBoundary) {
     Handset h;
     ASSERT_EQ(h.link.OpenUsbSyncDriver(), 1);
     const std::vector<uint8_t> image = OsImage(2); // 32 blocks
-    h.page.HoldAt("transfer 5");
-    h.StartUpdate(image);
-    ASSERT_TRUE(h.page.WaitFor("transfer 3"));
-    h.link.m_Abort.store(1);
-    h.page.Release();
-    h.worker.join();
+    ASSERT_TRUE(h.UpdateStoppingAt(image, "transfer 3", "transfer 5"));
 
     EXPECT_EQ(h.outcome.exitCode, 0u);
     EXPECT_EQ(h.outcome.failure, UpdateFailure::Transfer);
@@ -153,12 +162,7 @@ TEST_F(UpdateThread, AStopWhileTheHandsetFlashesLetsItFinish) {
     Handset h;
     ASSERT_EQ(h.link.OpenUsbSyncDriver(), 1);
     const std::vector<uint8_t> image = OsImage(1);
-    h.page.HoldAt("flashing 50");
-    h.StartUpdate(image);
-    ASSERT_TRUE(h.page.WaitFor("flashing 25"));
-    h.link.m_Abort.store(1);
-    h.page.Release();
-    h.worker.join();
+    ASSERT_TRUE(h.UpdateStoppingAt(image, "flashing 25", "flashing 50"));
 
     EXPECT_EQ(h.outcome.exitCode, 1u);
     EXPECT_EQ(h.outcome.failure, UpdateFailure::None);
