@@ -7,6 +7,8 @@
 
 BytePipe::~BytePipe() = default;
 
+void BytePipe::SetSilenceLimit(uint32_t) {}
+
 namespace {
 
 // On Windows the first handset's device has a fixed name; elsewhere a device has none until the
@@ -21,9 +23,9 @@ constexpr const char* kFirstDevicePath = "";
 
 USBInterface::USBInterface()
     : m_hDevice(INVALID_DEVICE_HANDLE), m_pPipe(nullptr), m_pClock(&LinkClock::System()),
-      m_pDevicePipe(std::make_unique<DevicePipe>(kFirstDevicePath)),
-      m_SilenceLimitMs(DevicePipe::kDefaultSilenceLimitMs) {
+      m_pDevicePipe(std::make_unique<DevicePipe>(kFirstDevicePath)), m_bFlashing(false) {
     m_pPipe = m_pDevicePipe.get();
+    m_pPipe->SetSilenceLimit(SilenceLimit());
 }
 
 // The device pipe closes a device still open on it when it goes, so destroying the link closes
@@ -32,13 +34,14 @@ USBInterface::~USBInterface() = default;
 
 void USBInterface::SetPipe(BytePipe* pipe) {
     m_pPipe = pipe ? pipe : m_pDevicePipe.get();
+    m_pPipe->SetSilenceLimit(SilenceLimit());
 }
 
 void USBInterface::SetDevicePath(const char* path) {
     // A device open on the old path is closed with its pipe; its handle must not outlive it.
     const bool inUse = m_pPipe == m_pDevicePipe.get();
     m_pDevicePipe = std::make_unique<DevicePipe>(path && *path ? path : kFirstDevicePath);
-    m_pDevicePipe->SetSilenceLimit(m_SilenceLimitMs);
+    m_pDevicePipe->SetSilenceLimit(SilenceLimit());
     if (inUse) {
         m_pPipe = m_pDevicePipe.get();
         m_hDevice = INVALID_DEVICE_HANDLE;
@@ -49,9 +52,18 @@ void USBInterface::SetClock(LinkClock* clock) {
     m_pClock = clock ? clock : &LinkClock::System();
 }
 
-void USBInterface::SetDeviceSilenceLimit(uint32_t milliseconds) {
-    m_SilenceLimitMs = milliseconds;
-    m_pDevicePipe->SetSilenceLimit(milliseconds);
+void USBInterface::SetTimeouts(const LinkTimeouts& timeouts) {
+    m_Timeouts = timeouts;
+    m_pPipe->SetSilenceLimit(SilenceLimit());
+}
+
+void USBInterface::UseFlashingLimit(bool flashing) {
+    m_bFlashing = flashing;
+    m_pPipe->SetSilenceLimit(SilenceLimit());
+}
+
+uint32_t USBInterface::SilenceLimit() const {
+    return m_bFlashing ? m_Timeouts.flashMs : m_Timeouts.transferMs;
 }
 
 uint32_t USBInterface::OpenUsbSyncDriver() {

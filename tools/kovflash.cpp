@@ -160,6 +160,6 @@ int main(int argc, char** argv) {
     if (devices.empty())
         return Finish(page, EXIT_NO_DEVICE, TXT_NO_HANDSETS);
 
-    FleetKit kit{update, ipl, o.waitSeconds};
+    FleetKit kit{update, ipl, o.waitSeconds, o.timeouts};
     return UpdateDevices(console, page, devices, kit);
 }

@@ -52,6 +52,7 @@ DeviceRun::DeviceRun(Console& console, const std::string& device, size_t slot, b
     link_.m_pProgress = &page_;
     link_.m_pCrcCheck = &kit.update.crcCheck;
     link_.SetMessageSink(&page_);
+    link_.SetTimeouts(kit.timeouts);
     page_.SetStopTarget(&stop_);
 }
 

@@ -15,6 +15,7 @@ struct FleetKit {
     ImageRecord& update;
     ImageRecord& ipl;
     int waitSeconds = 60;
+    LinkTimeouts timeouts;
 };
 
 // One device's update on a thread of its own, with its own link and page: it waits for the

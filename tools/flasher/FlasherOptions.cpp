@@ -9,14 +9,19 @@
 
 namespace {
 
-bool ParseSeconds(const std::string& text, int& out) {
+// The usage text states these defaults.
+static_assert(LinkTimeouts::kDefaultTransferMs == 60 * 1000, "see TXT_FLASH_USAGE");
+static_assert(LinkTimeouts::kDefaultFlashMs == 600 * 1000, "see TXT_FLASH_USAGE");
+
+// A whole number of seconds, from `least` up to a day.
+bool ParseSeconds(const std::string& text, long least, long& out) {
     if (text.empty())
         return false;
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
-    if (*end || v < 0 || v > 86400)
+    if (*end || v < least || v > 86400)
         return false;
-    out = static_cast<int>(v);
+    out = v;
     return true;
 }
 
@@ -68,11 +73,20 @@ ParseResult ParseFlasherArgs(int argc, char** argv, FlasherOptions& o, std::stri
                     error = Format(TXT_FLASH_BAD_VALUE, name.c_str());
                 return ParseResult::Usage;
             }
-        } else if (args.Is("--wait", "-w")) {
-            if (!args.TakeValue(value) || !ParseSeconds(value, o.waitSeconds)) {
+        } else if (args.Is("--wait", "-w") || args.Is("--transfer-timeout") ||
+                   args.Is("--flash-timeout")) {
+            const bool wait = args.Is("--wait", "-w");
+            long seconds = 0;
+            if (!args.TakeValue(value) || !ParseSeconds(value, wait ? 0 : 1, seconds)) {
                 error = Format(TXT_FLASH_BAD_VALUE, name.c_str());
                 return ParseResult::Usage;
             }
+            if (wait)
+                o.waitSeconds = static_cast<int>(seconds);
+            else if (args.Is("--transfer-timeout"))
+                o.timeouts.transferMs = static_cast<uint32_t>(seconds) * 1000;
+            else
+                o.timeouts.flashMs = static_cast<uint32_t>(seconds) * 1000;
         } else if (args.IsOption()) {
             error = Format(TXT_FLASH_UNKNOWN_OPTION, name.c_str());
             return ParseResult::Usage;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "LinkTimeouts.h"
 
 struct FlasherOptions {
     std::string kit;
@@ -11,6 +12,7 @@ struct FlasherOptions {
     bool all = false;                 // every boot-loader device present
     bool check = false;
     int waitSeconds = 60;
+    LinkTimeouts timeouts; // the same for every device's link
     OutputMode mode = OutputMode::Human;
 };
 

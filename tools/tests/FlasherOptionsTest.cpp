@@ -26,6 +26,8 @@ struct ParseCase {
     std::string kit;
     int waitSeconds;
     std::string error;
+    uint32_t transferMs = 60000;
+    uint32_t flashMs = 600000;
 };
 
 class FlasherOptionsTest : public ::testing::TestWithParam<ParseCase> {};
@@ -40,6 +42,8 @@ TEST_P(FlasherOptionsTest, ReadsTheLine) {
         EXPECT_EQ(o.devices, c.devices);
         EXPECT_EQ(o.kit, c.kit);
         EXPECT_EQ(o.waitSeconds, c.waitSeconds);
+        EXPECT_EQ(o.timeouts.transferMs, c.transferMs);
+        EXPECT_EQ(o.timeouts.flashMs, c.flashMs);
     }
 }
 
@@ -73,6 +77,22 @@ const ParseCase kParseCases[] = {
      "-kit",
      60,
      ""},
+    {"time_limits",
+     {"--transfer-timeout=5", "--flash-timeout", "900", "-d", "x"},
+     ParseResult::Run,
+     {"x"},
+     "",
+     60,
+     "",
+     5000,
+     900000},
+    {"time_limit_of_no_seconds",
+     {"--flash-timeout=0"},
+     ParseResult::Usage,
+     {},
+     "",
+     0,
+     "kovflash: --flash-timeout needs a valid value\n"},
     {"device_twice",
      {"--device", "/dev/ttyACM0", "--device=/dev/ttyACM0"},
      ParseResult::Usage,
