@@ -83,14 +83,25 @@ protected:
     RecordingPage page;
 };
 
-TEST_F(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
+struct ByteForByteCase {
+    const char* name;
+    std::vector<std::string> options;
+    uint16_t osMiB;
+};
+
+class PtyByteForByte : public PtyUpdate, public ::testing::WithParamInterface<ByteForByteCase> {};
+
+TEST_P(PtyByteForByte, TheImageIsFlashedThroughKovvboot) {
+    const ByteForByteCase& c = GetParam();
     TempDir dir;
     HandMadeImage spec;
-    spec.osMiB = 44;
+    spec.osMiB = c.osMiB;
     const std::vector<uint8_t> image = spec.Bytes();
-    ASSERT_EQ(image.size(), 46138368u);
+    ASSERT_EQ(image.size(), 1024u + c.osMiB * 1048576u);
 
-    Kovvboot vboot({"--once", "--save", dir.Path()});
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--once", "--save", dir.Path()});
+    Kovvboot vboot(args);
     ASSERT_FALSE(vboot.Path().empty());
     CVug_CommsDLL link;
     link.SetDevicePath(vboot.Path().c_str());
@@ -103,9 +114,17 @@ TEST_F(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
     EXPECT_TRUE(FileBytes(dir.File("os.bin")) ==
                 std::vector<uint8_t>(image.begin() + 1024, image.end()))
         << "the flashed OS partition differs from the image's payload";
-    EXPECT_EQ(page.ranges.front(), 704u) << "44 MiB are 704 blocks";
+    EXPECT_EQ(page.ranges.front(), c.osMiB * 16u) << "a block is 64 KiB";
     EXPECT_EQ(page.entries.back(), L"guidance: Click close to Exit.");
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, PtyByteForByte,
+                         ::testing::Values(
+                             // 46,138,368 bytes: the shipped image's size.
+                             ByteForByteCase{"ShippedSizeAsFastAsThePtyAllows", {}, 44},
+                             // Paced in pieces that do not divide a block, both ways.
+                             ByteForByteCase{"AtAnEmulatedLineRate", {"--line-rate", "12345k"}, 2}),
+                         CaseName());
 
 struct PtyFaultCase {
     const char* name;
