@@ -10,11 +10,12 @@ foreach(t gtest gtest_main)
   target_compile_options(${t} PRIVATE -w)
 endforeach()
 
-# kov_add_test(name SOURCES ... LIBS ...): one test program and one ctest entry.
+# kov_add_test(name SOURCES ... LIBS ... [LABELS ...]): one test program and one ctest entry.
 # Natively every case is its own ctest entry; under Wine the program runs once, since
-# listing cases would start Wine once per case.
+# listing cases would start Wine once per case. LABELS are added to the build's own label
+# ("threads" marks the tests that the ThreadSanitizer build runs).
 function(kov_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
   # The tests' shared helpers (testing/) are reachable from every test program.
@@ -23,14 +24,25 @@ function(kov_add_test name)
     set(T_TIMEOUT 300)
   endif()
   if(CMAKE_CROSSCOMPILING)
+    set(labels windows ${T_LABELS})
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS windows)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
   else()
     include(GoogleTest)
     # Parameterised cases are named by their instantiation's name generator; the printed
     # parameter would only add the bytes of a struct to the name.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
                          PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS native)
+    if(T_LABELS)
+      # Discovery flattens a property's list into separate words, so further labels are given
+      # to the discovered cases by a script that ctest runs after the discovery's own.
+      set(labels native ${T_LABELS})
+      set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+      file(WRITE ${script} "foreach(t IN LISTS ${name}_TESTS)\n"
+                           "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${labels}\")\n"
+                           "endforeach()\n")
+      set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+    endif()
   endif()
 endfunction()
 

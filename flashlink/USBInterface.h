@@ -5,6 +5,7 @@
 
 #include "BytePipe.h"
 #include "LinkClock.h"
+#include "LinkTimeouts.h"
 #include "ZentroApi.h"
 
 // Result codes of the device layer. They are compared for equality, never tested for nonzero.
@@ -52,13 +53,18 @@ public:
     void SetDevicePath(const char* path);
     // Replaces the wall clock (not owned; null restores the system clock).
     void SetClock(LinkClock* clock);
-    // How long a transfer on the platform device may move nothing before it fails
-    // (DevicePipe::kDefaultSilenceLimitMs unless set).
-    void SetDeviceSilenceLimit(uint32_t milliseconds);
+    // How long the device may stay silent in each phase before a read or write fails. Set
+    // between operations, on the thread that makes them; it applies to whichever pipe is in
+    // use, now and after SetPipe or SetDevicePath.
+    void SetTimeouts(const LinkTimeouts& timeouts);
+    const LinkTimeouts& Timeouts() const { return m_Timeouts; }
 
     DeviceHandle m_hDevice;
 
 protected:
+    // Puts the silence limit of the message loop (flashing) or of the transfers in force.
+    void UseFlashingLimit(bool flashing);
+
     BytePipe* m_pPipe;
     LinkClock* m_pClock;
 
@@ -69,6 +75,9 @@ private:
     uint32_t BindPipe(uint32_t pipe, DeviceHandle device);
     uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
 
+    uint32_t SilenceLimit() const;
+
     std::unique_ptr<DevicePipe> m_pDevicePipe;
-    uint32_t m_SilenceLimitMs;
+    LinkTimeouts m_Timeouts;
+    bool m_bFlashing;
 };

@@ -117,6 +117,12 @@ struct BootLoaderScript {
     // cost of a request that stays unanswered.
     uint32_t answerWaitMs = 1000;
 
+    // The device stays silent at this moment for silentMs, then goes on as if nothing happened:
+    // a slow handset, or with a long enough silence a frozen one. Silences end early when the
+    // device is destroyed.
+    EventPoint silentAt;
+    uint32_t silentMs = 0;
+
     // The cable is pulled at this moment, or once the host has sent this many bytes.
     EventPoint pullAt;
     uint64_t pullAfterHostBytes = 0;
