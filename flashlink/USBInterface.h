@@ -55,10 +55,16 @@ public:
     // How long a transfer on the platform device may move nothing before it fails
     // (DevicePipe::kDefaultSilenceLimitMs unless set).
     void SetDeviceSilenceLimit(uint32_t milliseconds);
+    // Whether a read or write has failed since the device was last opened: the device went
+    // away or fell silent, rather than answering with a word its caller did not want. A key
+    // or version "refused" by a device that is gone was never refused.
+    bool DeviceFailed() const { return m_DeviceFailed; }
 
     DeviceHandle m_hDevice;
 
 protected:
+    uint32_t SilenceLimitMs() const { return m_SilenceLimitMs; }
+
     BytePipe* m_pPipe;
     LinkClock* m_pClock;
 
@@ -68,7 +74,10 @@ private:
                               uint32_t* returned);
     uint32_t BindPipe(uint32_t pipe, DeviceHandle device);
     uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
+    // Notes that the device failed a read or write; returns USB_IO_FAILED.
+    uint32_t Failed();
 
     std::unique_ptr<DevicePipe> m_pDevicePipe;
     uint32_t m_SilenceLimitMs;
+    bool m_DeviceFailed = false;
 };
