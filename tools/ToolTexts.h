@@ -16,6 +16,8 @@ constexpr char TXT_FLASH_USAGE[] =
     "  -c, --check         check the kit and say what would be flashed; no device is used\n"
     "  -w, --wait SECONDS  how long to wait for the device to appear (default 60)\n"
     "  -q, --quiet         print only errors and the result\n"
+    "      --crc-check     have the handset check each block's CRC and stop at a mismatch\n"
+    "                      (off by default, as in the wizard)\n"
     "      --json          one JSON event per line on standard output\n"
     "  -h, --help          this text\n"
     "\n"
@@ -41,6 +43,8 @@ constexpr char TXT_NEVER_APPEARED[] =
     "the cable is in.";
 constexpr char TXT_FOUND[] = "Handset found on %s.";
 constexpr char TXT_ELAPSED[] = "Elapsed: %.1f s";
+constexpr char TXT_CONNECTION_LOST[] =
+    "Error: the connection to the handset was lost before it answered; it refused nothing.";
 constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
 constexpr char TXT_STOPPING[] =
     "\nStopping at the next block boundary (Ctrl-C again to force)...\n";
