@@ -52,6 +52,7 @@ struct StreamItem {
         Ack,              // WORD_ACK: the end of a successful update
         FirmwareError,    // MSG_FIRMWARE_ERROR, value: the end of a failed one
         PullCable,        // the cable is pulled here
+        Silence,          // nothing for `value` milliseconds: a handset alive but silent
     };
 
     Kind kind = Ack;

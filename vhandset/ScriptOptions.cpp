@@ -114,6 +114,8 @@ Result ParseStream(const std::string& text, std::vector<StreamItem>& items) {
             items.push_back(StreamItem::Of(StreamItem::FirmwareError, n));
         } else if (kind == "pull" && arg.empty()) {
             items.push_back(StreamItem::Of(StreamItem::PullCable));
+        } else if (kind == "silent" && ParseU32(arg, n)) {
+            items.push_back(StreamItem::Of(StreamItem::Silence, n));
         } else {
             return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
         }
@@ -267,7 +269,7 @@ const struct ScriptOption {
      "the message stream, items separated by ';':\n"
      "  text:STRING  range:N  pos:N  file0  file1  flashsize\n"
      "  upload:SIZE[/CHUNKS]  store:SIZE  word:HEX  ack\n"
-     "  error:CODE  pull\n"
+     "  error:CODE  pull  silent:MS\n"
      "(a stream that does not end itself gets a final ack)"},
     {nullptr, "--answer-wait", "MS", SetAnswerWait,
      "how long a file request waits for the host (default 1000)"},

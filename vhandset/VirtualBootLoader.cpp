@@ -607,6 +607,9 @@ void VirtualBootLoader::SendStreamItem(const StreamItem& item) {
         lastErrorCode_ = item.value;
         updateEnded_ = true;
         break;
+    case StreamItem::Silence:
+        std::this_thread::sleep_for(std::chrono::milliseconds(item.value));
+        break;
     case StreamItem::PullCable:
         Pull();
     }

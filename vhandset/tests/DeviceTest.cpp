@@ -51,7 +51,7 @@ TEST_F(Device, AFullMessageStreamIsServedToTheEnd) {
     TempDir dir;
     dir.Write("file0.bin", {1, 2, 3});
     BootLoaderScript script;
-    const Result parsed = ParseStream("text:Erasing;range:8;pos:3;file0;file1;flashsize;"
+    const Result parsed = ParseStream("text:Erasing;range:8;pos:3;silent:1;file0;file1;flashsize;"
                                       "upload:5000/3;store:64;pos:8;ack",
                                       script.stream);
     ASSERT_TRUE(parsed.Ok()) << parsed.Message();
