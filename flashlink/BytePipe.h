@@ -28,4 +28,8 @@ public:
     // gone; a pipe may also give up after a silence it documents, so that a pulled cable can
     // never block its caller forever.
     virtual bool ReadAll(uint8_t* data, uint32_t length) = 0;
+
+    // How long a read or write may go without moving a byte before it fails. The link sets it
+    // for each phase of an update; a pipe with no time limit of its own ignores it.
+    virtual void SetSilenceLimit(uint32_t milliseconds);
 };

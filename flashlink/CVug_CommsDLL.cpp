@@ -43,10 +43,8 @@ int CVug_CommsDLL::OpenUsbSyncDriver() {
             return 1;
         if (m_pClock->NowSeconds() - start > 60)
             return 0;
-        if (m_Cancel) {
-            m_Cancel = 0;
+        if (m_Cancel.exchange(0))
             return 0;
-        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -51,7 +52,8 @@ public:
 
     int* m_pCrcCheck;
     ProgressSink* m_pProgress;
-    volatile int m_Cancel;
+    // Set from another thread or a signal handler, like m_Abort.
+    std::atomic<int> m_Cancel;
     uint8_t* m_pRxBuffer;
 
 private:

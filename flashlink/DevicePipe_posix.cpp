@@ -87,6 +87,10 @@ DeviceHandle DevicePipe::Open() {
     return handle_;
 }
 
+void DevicePipe::SetSilenceLimit(uint32_t milliseconds) {
+    silenceLimitMs_ = milliseconds;
+}
+
 void DevicePipe::Close() {
     if (handle_ != INVALID_DEVICE_HANDLE) {
         ::close(FdOf(handle_));

@@ -12,6 +12,15 @@ namespace {
 // device is still there. The value is how quickly a pulled cable is noticed.
 constexpr DWORD kReadSliceMs = 500;
 
+// A write that the device does not take within the silence limit ends with what it moved. False
+// when the device takes no time-outs: it keeps the driver's blocking behaviour.
+bool ApplyTimeouts(HANDLE device, uint32_t silenceLimitMs) {
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadTotalTimeoutConstant = kReadSliceMs;
+    timeouts.WriteTotalTimeoutConstant = silenceLimitMs;
+    return SetCommTimeouts(device, &timeouts) != FALSE;
+}
+
 } // namespace
 
 DevicePipe::DevicePipe(const char* path) : path_(path ? path : "") {}
@@ -28,15 +37,16 @@ DeviceHandle DevicePipe::Open() {
                            0, nullptr);
     handle_ = h;
     commTimeouts_ = false;
-    if (h != INVALID_HANDLE_VALUE) {
-        // A write that the device does not take within the silence limit ends with what it
-        // moved; a device that cannot take time-outs keeps the driver's blocking behaviour.
-        COMMTIMEOUTS timeouts = {};
-        timeouts.ReadTotalTimeoutConstant = kReadSliceMs;
-        timeouts.WriteTotalTimeoutConstant = silenceLimitMs_;
-        commTimeouts_ = SetCommTimeouts(h, &timeouts) != FALSE;
-    }
+    if (h != INVALID_HANDLE_VALUE)
+        commTimeouts_ = ApplyTimeouts(h, silenceLimitMs_);
     return h;
+}
+
+void DevicePipe::SetSilenceLimit(uint32_t milliseconds) {
+    silenceLimitMs_ = milliseconds;
+    // The write limit lives in the driver: an open device takes the new one at once.
+    if (handle_ != INVALID_HANDLE_VALUE && commTimeouts_)
+        ApplyTimeouts(handle_, milliseconds);
 }
 
 void DevicePipe::Close() {

@@ -19,7 +19,6 @@ constexpr char kTextFirmwareError[] = "Flash Firmware Error occurred:  code %d";
 constexpr char kTextLostDevice[] =
     "Error, lost the connection to the handset while it was flashing.";
 constexpr char kTextTooLong[] = "Error, the handset sent a text of %u bytes; at most %u fit.";
-constexpr char kTextNoUploadMemory[] = "Error, no memory for the handset's upload of %u bytes.";
 constexpr char kTextUnannouncedUpload[] =
     "Error, the handset sent upload data before announcing an upload.";
 constexpr char kTextUploadTooLong[] =

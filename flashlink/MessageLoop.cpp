@@ -12,6 +12,11 @@ namespace {
 // The text buffer keeps one byte for its terminator.
 constexpr uint32_t kTextBufferSize = 4096;
 
+// The kit ships as a 32-bit program, whose whole address space is 2 GiB: no upload this large
+// can ever be held there. Refused as an allocation that failed, so every build ends such an
+// announcement the same way, whatever memory the machine it runs on could give.
+constexpr uint32_t kUploadNeverHeld = 0x80000000u;
+
 } // namespace
 
 // One run of the device's message stream: the words it has announced so far and one handler per
@@ -200,12 +205,13 @@ MessageLoop::Step MessageLoop::OnUploadBegin() {
     // An upload left unfinished by an earlier announcement is dropped, and the count starts
     // again, so a second upload lands in its own buffer.
     delete[] link_.m_pRxBuffer;
-    link_.m_pRxBuffer = new (std::nothrow) uint8_t[imageLength_ ? imageLength_ : 1];
+    link_.m_pRxBuffer = imageLength_ >= kUploadNeverHeld
+                            ? nullptr
+                            : new (std::nothrow) uint8_t[imageLength_ ? imageLength_ : 1];
     uploadCount_ = 0;
     uploading_ = link_.m_pRxBuffer != nullptr;
-    if (!uploading_)
-        return End(kTextNoUploadMemory, imageLength_);
-    return GO_ON;
+    // The link says nothing of its own here: the caller learns of the failure from the result.
+    return uploading_ ? GO_ON : FAILED;
 }
 
 MessageLoop::Step MessageLoop::OnUploadChunk() {
@@ -231,5 +237,10 @@ MessageLoop::Step MessageLoop::OnStoreFile() {
 }
 
 int CVug_CommsDLL::MessageHandler() {
-    return MessageLoop(*this).Run();
+    // The handset writes its flash between its messages and may be silent far longer than
+    // during a transfer; whatever follows the loop is a transfer again.
+    UseFlashingLimit(true);
+    const int result = MessageLoop(*this).Run();
+    UseFlashingLimit(false);
+    return result;
 }

@@ -106,6 +106,8 @@ public:
         return ok;
     }
 
+    void SetSilenceLimit(uint32_t milliseconds) override { inner_.SetSilenceLimit(milliseconds); }
+
     const std::vector<Call>& Calls() const { return calls_; }
     void Clear() { calls_.clear(); }
 

@@ -36,6 +36,9 @@ constexpr CrcTables kCrc = MakeCrcTables();
 
 } // namespace
 
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the stop flags are set from signal handlers, which need lock-free atomics");
+
 USBComms::USBComms() : m_ErrorText{}, m_Abort(0) {}
 
 uint32_t USBComms::CalcBlockCrc(const uint8_t* data, uint32_t length) {
@@ -95,7 +98,7 @@ int USBComms::GetACK() {
 
 int USBComms::WaitForAck() {
     const uint32_t noted = m_pClock->NowSeconds();
-    const uint32_t limitSeconds = (SilenceLimitMs() + 999) / 1000;
+    const uint32_t limitSeconds = (Timeouts().transferMs + 999) / 1000;
     for (;;) {
         switch (AskForAck()) {
         case ACK_GIVEN:
@@ -156,10 +159,9 @@ int USBComms::MoveBlocks(uint32_t address, uint32_t length, ProgressSink* progre
     const uint32_t lastBlockSize = length % LINK_BLOCK_SIZE;
     uint32_t offset = 0;
     for (uint32_t i = 0; i < fullBlocks; ++i) {
-        if (m_Abort) {
-            m_Abort = 0;
+        // Read and cleared in one step, so that a request made meanwhile is not lost.
+        if (m_Abort.exchange(0))
             return 0;
-        }
         WriteWord(CMD_ADDRESS);
         WriteWord(address + offset);
         if (!(this->*fullBlockAck)())

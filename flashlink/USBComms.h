@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -32,7 +33,9 @@ public:
     static uint32_t CalcBlockCrc(const uint8_t* data, uint32_t length);
 
     char m_ErrorText[1000];
-    volatile int m_Abort;
+    // Set from another thread, a console-control handler or a signal handler, hence atomic and
+    // lock-free (a signal handler may store only to a lock-free atomic).
+    std::atomic<int> m_Abort;
 
 protected:
     enum ProgressRequest { PROGRESS_RANGE, PROGRESS_POS };

@@ -7,6 +7,8 @@
 
 BytePipe::~BytePipe() = default;
 
+void BytePipe::SetSilenceLimit(uint32_t) {}
+
 namespace {
 
 // On Windows the device has one fixed name; elsewhere it has none until the caller names a tty.
@@ -20,9 +22,9 @@ constexpr const char* kFirstDevicePath = "";
 
 USBInterface::USBInterface()
     : m_hDevice(INVALID_DEVICE_HANDLE), m_pPipe(nullptr), m_pClock(&LinkClock::System()),
-      m_pDevicePipe(std::make_unique<DevicePipe>(kFirstDevicePath)),
-      m_SilenceLimitMs(DevicePipe::kDefaultSilenceLimitMs) {
+      m_pDevicePipe(std::make_unique<DevicePipe>(kFirstDevicePath)), m_bFlashing(false) {
     m_pPipe = m_pDevicePipe.get();
+    m_pPipe->SetSilenceLimit(SilenceLimit());
 }
 
 // The device pipe closes a device still open on it when it goes, so destroying the link closes
@@ -31,6 +33,7 @@ USBInterface::~USBInterface() = default;
 
 void USBInterface::SetPipe(BytePipe* pipe) {
     m_pPipe = pipe ? pipe : m_pDevicePipe.get();
+    m_pPipe->SetSilenceLimit(SilenceLimit());
 }
 
 void USBInterface::SetDevicePath(const char* path) {
@@ -38,7 +41,7 @@ void USBInterface::SetDevicePath(const char* path) {
     // A device open on the old path is closed with its pipe; its handle must not outlive it.
     const bool inUse = m_pPipe == m_pDevicePipe.get();
     m_pDevicePipe = std::make_unique<DevicePipe>(path);
-    m_pDevicePipe->SetSilenceLimit(m_SilenceLimitMs);
+    m_pDevicePipe->SetSilenceLimit(SilenceLimit());
     if (inUse) {
         m_pPipe = m_pDevicePipe.get();
         m_hDevice = INVALID_DEVICE_HANDLE;
@@ -52,9 +55,18 @@ void USBInterface::SetClock(LinkClock* clock) {
     m_pClock = clock ? clock : &LinkClock::System();
 }
 
-void USBInterface::SetDeviceSilenceLimit(uint32_t milliseconds) {
-    m_SilenceLimitMs = milliseconds;
-    m_pDevicePipe->SetSilenceLimit(milliseconds);
+void USBInterface::SetTimeouts(const LinkTimeouts& timeouts) {
+    m_Timeouts = timeouts;
+    m_pPipe->SetSilenceLimit(SilenceLimit());
+}
+
+void USBInterface::UseFlashingLimit(bool flashing) {
+    m_bFlashing = flashing;
+    m_pPipe->SetSilenceLimit(SilenceLimit());
+}
+
+uint32_t USBInterface::SilenceLimit() const {
+    return m_bFlashing ? m_Timeouts.flashMs : m_Timeouts.transferMs;
 }
 
 uint32_t USBInterface::OpenUsbSyncDriver() {

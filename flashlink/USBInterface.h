@@ -5,6 +5,7 @@
 
 #include "BytePipe.h"
 #include "LinkClock.h"
+#include "LinkTimeouts.h"
 #include "ZentroApi.h"
 
 // Result codes of the device layer. They are compared for equality, never tested for nonzero.
@@ -52,9 +53,11 @@ public:
     void SetDevicePath(const char* path);
     // Replaces the wall clock (not owned; null restores the system clock).
     void SetClock(LinkClock* clock);
-    // How long a transfer on the platform device may move nothing before it fails
-    // (DevicePipe::kDefaultSilenceLimitMs unless set).
-    void SetDeviceSilenceLimit(uint32_t milliseconds);
+    // How long the device may stay silent in each phase before a read or write fails. Set
+    // between operations, on the thread that makes them; it applies to whichever pipe is in
+    // use, now and after SetPipe or SetDevicePath.
+    void SetTimeouts(const LinkTimeouts& timeouts);
+    const LinkTimeouts& Timeouts() const { return m_Timeouts; }
     // Whether a read or write has failed since the device was last opened: the device went
     // away or fell silent, rather than answering with a word its caller did not want. A key
     // or version "refused" by a device that is gone was never refused.
@@ -63,7 +66,8 @@ public:
     DeviceHandle m_hDevice;
 
 protected:
-    uint32_t SilenceLimitMs() const { return m_SilenceLimitMs; }
+    // Puts the silence limit of the message loop (flashing) or of the transfers in force.
+    void UseFlashingLimit(bool flashing);
 
     BytePipe* m_pPipe;
     LinkClock* m_pClock;
@@ -77,7 +81,10 @@ private:
     // Notes that the device failed a read or write; returns USB_IO_FAILED.
     uint32_t Failed();
 
+    uint32_t SilenceLimit() const;
+
     std::unique_ptr<DevicePipe> m_pDevicePipe;
-    uint32_t m_SilenceLimitMs;
+    LinkTimeouts m_Timeouts;
+    bool m_bFlashing;
     bool m_DeviceFailed = false;
 };

@@ -190,7 +190,10 @@ void CZamriDlg::EnableDownload(bool enable) {
 }
 
 void CZamriDlg::SetStatus(const std::string& text) {
-    m_strStatus = Wide(text);
+    {
+        std::lock_guard<std::mutex> lock(m_statusLock);
+        m_strStatus = Wide(text);
+    }
     ::SetDlgItemTextA(m_hWnd, IDC_STATIC_STATUS, text.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "DialogBase.h"
@@ -36,6 +37,9 @@ private:
     int Ask(const std::wstring& text, UINT buttons) const;
 
     std::wstring m_strDownloadPath;
+    // Written by transfer threads: once a transfer has enabled Download again, a second one can
+    // start while the first still sets its last status line.
+    std::mutex m_statusLock;
     std::wstring m_strStatus;
     std::wstring m_strProgress;
     HICON m_hIcon;

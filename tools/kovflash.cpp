@@ -47,8 +47,14 @@ struct Options {
     bool check = false;
     bool crcCheck = false;
     int waitSeconds = 60;
+    int transferTimeout = LinkTimeouts::kDefaultTransferMs / 1000;
+    int flashTimeout = LinkTimeouts::kDefaultFlashMs / 1000;
     OutputMode mode = OutputMode::Human;
 };
+
+// The usage text states these defaults.
+static_assert(LinkTimeouts::kDefaultTransferMs == 60 * 1000, "see TXT_FLASH_USAGE");
+static_assert(LinkTimeouts::kDefaultFlashMs == 600 * 1000, "see TXT_FLASH_USAGE");
 
 bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
     for (int i = 1; i < argc; ++i) {
@@ -57,6 +63,18 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
             if (i + 1 >= argc)
                 return false;
             out = argv[++i];
+            return true;
+        };
+        // A whole number of seconds, from `least` up to a day.
+        auto seconds = [&](int& out, long least) {
+            std::string s;
+            char* end = nullptr;
+            if (!value(s))
+                return false;
+            const long v = std::strtol(s.c_str(), &end, 10);
+            if (s.empty() || *end || v < least || v > 86400)
+                return false;
+            out = static_cast<int>(v);
             return true;
         };
         if (a == "-h" || a == "--help") {
@@ -77,14 +95,14 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
             return false;
 #endif
         } else if (a == "-w" || a == "--wait") {
-            std::string s;
-            char* end = nullptr;
-            if (!value(s))
+            if (!seconds(o.waitSeconds, 0))
                 return false;
-            long v = std::strtol(s.c_str(), &end, 10);
-            if (*end || v < 0 || v > 86400)
+        } else if (a == "--transfer-timeout") {
+            if (!seconds(o.transferTimeout, 1))
                 return false;
-            o.waitSeconds = static_cast<int>(v);
+        } else if (a == "--flash-timeout") {
+            if (!seconds(o.flashTimeout, 1))
+                return false;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, TXT_FLASH_UNKNOWN_OPTION, a.c_str());
             return false;
@@ -110,7 +128,7 @@ bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
         std::unique_lock<std::mutex> lock(m);
         if (!cv.wait_until(lock, deadline, [&] { return done; })) {
             timedOut = true;
-            link.m_Cancel = 1;
+            link.m_Cancel.store(1);
         }
     });
     bool opened = false;
@@ -122,7 +140,7 @@ bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
     }
     cv.notify_one();
     watcher.join();
-    link.m_Cancel = 0;
+    link.m_Cancel.store(0);
     return opened;
 }
 
@@ -242,6 +260,10 @@ std::optional<int> FindDevice(TerminalPage& page, CVug_CommsDLL& link, const Opt
     link.m_pProgress = &page;
     link.m_pCrcCheck = &update.crcCheck;
     link.SetMessageSink(&page);
+    LinkTimeouts timeouts;
+    timeouts.transferMs = static_cast<uint32_t>(o.transferTimeout) * 1000;
+    timeouts.flashMs = static_cast<uint32_t>(o.flashTimeout) * 1000;
+    link.SetTimeouts(timeouts);
     InstallInterruptHandler(&link);
 
     page.Say("device", Format(TXT_WAITING, where.c_str(), o.waitSeconds));

@@ -52,7 +52,6 @@ struct StreamItem {
         Ack,              // WORD_ACK: the end of a successful update
         FirmwareError,    // MSG_FIRMWARE_ERROR, value: the end of a failed one
         PullCable,        // the cable is pulled here
-        Silence,          // nothing for `value` milliseconds: a handset alive but silent
     };
 
     Kind kind = Ack;
@@ -117,6 +116,12 @@ struct BootLoaderScript {
     // once or not at all (it sends nothing for a file it cannot open), so this only bounds the
     // cost of a request that stays unanswered.
     uint32_t answerWaitMs = 1000;
+
+    // The device stays silent at this moment for silentMs, then goes on as if nothing happened:
+    // a slow handset, or with a long enough silence a frozen one. Silences end early when the
+    // device is destroyed.
+    EventPoint silentAt;
+    uint32_t silentMs = 0;
 
     // The cable is pulled at this moment, or once the host has sent this many bytes.
     EventPoint pullAt;

@@ -56,9 +56,14 @@ void MemoryWire::PullCable() {
     changed_.notify_all();
 }
 
-void MemoryWire::SetSilenceLimit(uint32_t milliseconds) {
+void MemoryWire::SetSilenceCap(uint32_t milliseconds) {
     std::lock_guard<std::mutex> lock(mutex_);
-    silenceLimitMs_ = milliseconds;
+    silenceCapMs_ = milliseconds;
+}
+
+void MemoryWire::HostEndPipe::SetSilenceLimit(uint32_t milliseconds) {
+    std::lock_guard<std::mutex> lock(wire_.mutex_);
+    wire_.linkLimitMs_ = milliseconds;
 }
 
 DeviceHandle MemoryWire::HostEndPipe::Open() {
@@ -94,7 +99,8 @@ bool MemoryWire::HostTransfer(std::unique_lock<std::mutex>& lock, uint32_t lengt
             changed_.notify_all();
             return n;
         }
-        const auto limit = lastMove + std::chrono::milliseconds(silenceLimitMs_);
+        const auto limit =
+            lastMove + std::chrono::milliseconds(std::min(linkLimitMs_, silenceCapMs_));
         return changed_.wait_until(lock, limit, [&] { return cut_ || ready(); }) ? 0 : kMoveFailed;
     });
 }

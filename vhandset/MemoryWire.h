@@ -13,9 +13,10 @@
 // queue, so a writer waits for its reader as on a real line.
 class MemoryWire {
 public:
-    // A host read or write that moves nothing for this long fails, like the device pipe's
-    // silence limit, so a test whose device stopped answering ends instead of hanging.
-    static constexpr uint32_t kDefaultSilenceLimitMs = 20000;
+    // The longest a host read or write waits without moving a byte, whatever silence limit the
+    // link asks for: a test whose device stopped answering ends instead of waiting out the
+    // link's minutes.
+    static constexpr uint32_t kDefaultSilenceCapMs = 20000;
 
     explicit MemoryWire(uint32_t capacity = 1u << 20);
     ~MemoryWire();
@@ -29,7 +30,7 @@ public:
     void SetPresent(bool present);
     // Both ends fail from now on; whatever was in flight is lost.
     void PullCable();
-    void SetSilenceLimit(uint32_t milliseconds);
+    void SetSilenceCap(uint32_t milliseconds);
 
 private:
     struct Queue {
@@ -48,6 +49,8 @@ private:
         void Close() override;
         bool WriteAll(const uint8_t* data, uint32_t length) override;
         bool ReadAll(uint8_t* data, uint32_t length) override;
+        // The link's limit for the phase; the wire's cap still bounds it.
+        void SetSilenceLimit(uint32_t milliseconds) override;
 
     private:
         MemoryWire& wire_;
@@ -82,7 +85,8 @@ private:
     bool hostOpen_ = false;
     bool everOpened_ = false;
     bool cut_ = false;
-    uint32_t silenceLimitMs_ = kDefaultSilenceLimitMs;
+    uint32_t silenceCapMs_ = kDefaultSilenceCapMs;
+    uint32_t linkLimitMs_ = kDefaultSilenceCapMs;
     HostEndPipe host_;
     DeviceEndLine device_;
 };

@@ -114,8 +114,6 @@ Result ParseStream(const std::string& text, std::vector<StreamItem>& items) {
             items.push_back(StreamItem::Of(StreamItem::FirmwareError, n));
         } else if (kind == "pull" && arg.empty()) {
             items.push_back(StreamItem::Of(StreamItem::PullCable));
-        } else if (kind == "silent" && ParseU32(arg, n)) {
-            items.push_back(StreamItem::Of(StreamItem::Silence, n));
         } else {
             return Result::Failure(Format(TXT_BAD_STREAM_ITEM, item.c_str()));
         }
@@ -213,19 +211,36 @@ bool SetAnswerWait(const std::string& value, BootLoaderScript& s, std::string&) 
     return ParseU32(value, s.answerWaitMs);
 }
 
-bool SetPullAt(const std::string& value, BootLoaderScript& s, std::string&) {
+// "EVENT:N", N from 1; `rest` is what follows a further colon, if anything.
+bool ParseEventPoint(const std::string& value, EventPoint& point, std::string* rest = nullptr) {
     const size_t colon = value.find(':');
     bool known = false;
     for (const auto& e : kEvents)
         if (value.compare(0, colon, e.name) == 0 && std::strlen(e.name) == colon) {
-            s.pullAt.event = e.event;
+            point.event = e.event;
             known = true;
         }
-    uint32_t n = 0;
-    if (!known || colon == std::string::npos || !ParseU32(value.substr(colon + 1), n) || n == 0)
+    if (!known || colon == std::string::npos)
         return false;
-    s.pullAt.nth = n;
+    const size_t second = rest ? value.find(':', colon + 1) : std::string::npos;
+    if (rest && second == std::string::npos)
+        return false;
+    uint32_t n = 0;
+    if (!ParseU32(value.substr(colon + 1, second - colon - 1), n) || n == 0)
+        return false;
+    point.nth = n;
+    if (rest)
+        *rest = value.substr(second + 1);
     return true;
+}
+
+bool SetPullAt(const std::string& value, BootLoaderScript& s, std::string&) {
+    return ParseEventPoint(value, s.pullAt);
+}
+
+bool SetSilentAt(const std::string& value, BootLoaderScript& s, std::string&) {
+    std::string ms;
+    return ParseEventPoint(value, s.silentAt, &ms) && ParseU32(ms, s.silentMs);
 }
 
 bool SetPullAfterBytes(const std::string& value, BootLoaderScript& s, std::string&) {
@@ -269,13 +284,16 @@ const struct ScriptOption {
      "the message stream, items separated by ';':\n"
      "  text:STRING  range:N  pos:N  file0  file1  flashsize\n"
      "  upload:SIZE[/CHUNKS]  store:SIZE  word:HEX  ack\n"
-     "  error:CODE  pull  silent:MS\n"
+     "  error:CODE  pull\n"
      "(a stream that does not end itself gets a final ack)"},
     {nullptr, "--answer-wait", "MS", SetAnswerWait,
      "how long a file request waits for the host (default 1000)"},
     {nullptr, "--pull-at", "EVENT:N", SetPullAt,
      "pull the cable at the Nth EVENT: key, ready, mode, version,\n"
      "ack, block (half-way through its data), data, stream"},
+    {nullptr, "--silent-at", "EVENT:N:MS", SetSilentAt,
+     "stay silent for MS milliseconds at the Nth EVENT (as for\n"
+     "--pull-at; block: before its data), then go on"},
     {nullptr, "--pull-after-bytes", "N", SetPullAfterBytes,
      "pull the cable once the host has sent N bytes"},
 };

@@ -42,6 +42,11 @@ std::string Hex(uint32_t word) {
 VirtualBootLoader::VirtualBootLoader(BootLoaderScript script) : script_(std::move(script)) {}
 
 VirtualBootLoader::~VirtualBootLoader() {
+    {
+        std::lock_guard<std::mutex> lock(silenceMutex_);
+        stopping_ = true;
+    }
+    silenceEnd_.notify_all();
     if (thread_.joinable()) {
         line_->PullCable();
         thread_.join();
@@ -55,9 +60,9 @@ const std::vector<uint8_t>& VirtualBootLoader::Flashed(FlashPartition p) const {
 }
 
 void VirtualBootLoader::Start(DeviceLine& line, bool stopAfterUpdate) {
+    // Set here, before the thread, and never by it: the destructor reads it while the thread runs.
     line_ = &line;
-    thread_ =
-        std::thread([this, &line, stopAfterUpdate] { threadEnd_ = Serve(line, stopAfterUpdate); });
+    thread_ = std::thread([this, stopAfterUpdate] { threadEnd_ = ServeLine(stopAfterUpdate); });
 }
 
 VirtualBootLoader::End VirtualBootLoader::Wait() {
@@ -84,6 +89,10 @@ void VirtualBootLoader::ResetConnection() {
 
 VirtualBootLoader::End VirtualBootLoader::Serve(DeviceLine& line, bool stopAfterUpdate) {
     line_ = &line;
+    return ServeLine(stopAfterUpdate);
+}
+
+VirtualBootLoader::End VirtualBootLoader::ServeLine(bool stopAfterUpdate) {
     stopAfterUpdate_ = stopAfterUpdate;
     updateEnded_ = false;
     pulled_ = false;
@@ -108,7 +117,18 @@ void VirtualBootLoader::Pull() {
 
 bool VirtualBootLoader::Hits(DeviceEvent event) {
     const uint32_t count = ++eventCount_[static_cast<int>(event)];
-    return script_.pullAt.nth != 0 && script_.pullAt.event == event && script_.pullAt.nth == count;
+    const auto at = [&](const EventPoint& p) {
+        return p.nth != 0 && p.event == event && p.nth == count;
+    };
+    if (at(script_.silentAt))
+        StaySilent();
+    return at(script_.pullAt);
+}
+
+void VirtualBootLoader::StaySilent() {
+    std::unique_lock<std::mutex> lock(silenceMutex_);
+    silenceEnd_.wait_for(lock, std::chrono::milliseconds(script_.silentMs),
+                         [this] { return stopping_; });
 }
 
 void VirtualBootLoader::Strike(DeviceEvent event) {
@@ -606,9 +626,6 @@ void VirtualBootLoader::SendStreamItem(const StreamItem& item) {
         lastUpdateFailed_ = true;
         lastErrorCode_ = item.value;
         updateEnded_ = true;
-        break;
-    case StreamItem::Silence:
-        std::this_thread::sleep_for(std::chrono::milliseconds(item.value));
         break;
     case StreamItem::PullCable:
         Pull();

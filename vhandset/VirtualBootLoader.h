@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,6 +105,9 @@ private:
     // Serve: every exchange simply stops where it was, as a real device's would.
     struct LineGone {};
 
+    // Serves the host on line_; what Serve and the thread of Start run.
+    End ServeLine(bool stopAfterUpdate);
+
     // Reading and writing through the line; both throw LineGone when the host is gone or the
     // script pulls the cable, which unwinds to Serve.
     void ReadExact(uint8_t* data, uint32_t length);
@@ -110,8 +115,11 @@ private:
     void Discard(uint64_t length);
     void WriteBytes(const uint8_t* data, uint32_t length);
     void WriteWord(uint32_t word);
+    // Counts one occurrence of `event`, keeps a silence scripted for it, and says whether the
+    // cable is to be pulled there.
     bool Hits(DeviceEvent event);
     void Strike(DeviceEvent event);
+    void StaySilent();
     [[noreturn]] void Pull();
 
     // The operations, one per host command.
@@ -141,6 +149,10 @@ private:
     bool stopAfterUpdate_ = false;
     bool updateEnded_ = false;
     bool pulled_ = false;
+    // Ends a scripted silence early when the device goes.
+    std::mutex silenceMutex_;
+    std::condition_variable silenceEnd_;
+    bool stopping_ = false;
 
     // Counters of the script's events.
     uint32_t eventCount_[8] = {};

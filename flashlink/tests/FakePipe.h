@@ -40,6 +40,8 @@ public:
         return true;
     }
 
+    void SetSilenceLimit(uint32_t milliseconds) override { silenceLimits.push_back(milliseconds); }
+
     void QueueWord(uint32_t word) {
         for (int i = 0; i < 4; ++i)
             toRead.push_back(static_cast<uint8_t>(word >> (8 * i)));
@@ -52,6 +54,7 @@ public:
     int failWriteAt = -1; // the index of the first piece that fails, or -1
     std::vector<uint32_t> writeSizes;
     std::vector<uint32_t> readSizes;
+    std::vector<uint32_t> silenceLimits; // every limit the link set, in order
     std::vector<uint8_t> written;
     std::deque<uint8_t> toRead;
 };

@@ -24,8 +24,8 @@ TEST_F(LinkFace, ConstructionLeavesEverythingClosedAndClear) {
     EXPECT_EQ(link.m_hDevice, INVALID_DEVICE_HANDLE);
     EXPECT_EQ(link.m_pProgress, nullptr);
     EXPECT_EQ(link.m_pCrcCheck, nullptr);
-    EXPECT_EQ(link.m_Cancel, 0);
-    EXPECT_EQ(link.m_Abort, 0);
+    EXPECT_EQ(link.m_Cancel.load(), 0);
+    EXPECT_EQ(link.m_Abort.load(), 0);
 }
 
 TEST_F(LinkFace, OpenSucceedsAtOnceWhenTheDeviceIsThere) {
@@ -47,10 +47,10 @@ TEST_F(LinkFace, OpenGivesUpOnceMoreThanSixtySecondsHavePassed) {
 
 TEST_F(LinkFace, OpenStopsAfterTheFirstFailedAttemptWhenCancelled) {
     pipe.present = false;
-    link.m_Cancel = 1;
+    link.m_Cancel.store(1);
     EXPECT_EQ(link.OpenUsbSyncDriver(), 0);
     EXPECT_EQ(pipe.openCalls, 1);
-    EXPECT_EQ(link.m_Cancel, 0);
+    EXPECT_EQ(link.m_Cancel.load(), 0);
 }
 
 TEST_F(LinkFace, OpenFindsADeviceThatComesLate) {

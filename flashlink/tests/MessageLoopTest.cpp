@@ -145,6 +145,47 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error, the handset sent a file of 65537 bytes; at most 65536 fit."}),
     CaseName());
 
+// Unlike the loop's other failures, an upload that cannot be allocated gets no message of the
+// link's own: the result tells the caller.
+TEST_F(MessageLoop, AnUploadThatCannotBeHeldEndsItWithoutAMessage) {
+    for (uint32_t size : {0x80000000u, 0xFFFFFFFFu}) {
+        pipe.toRead.clear();
+        Queue({wire::MSG_UPLOAD_BEGIN, size, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 1,
+               wire::WORD_ACK});
+        EXPECT_EQ(link.MessageHandler(), 0) << size;
+        EXPECT_TRUE(messages.shown.empty()) << size;
+        EXPECT_EQ(pipe.toRead.size(), 20u) << "nothing is read after the announced size";
+        EXPECT_EQ(link.m_pRxBuffer, nullptr);
+    }
+}
+
+// A handset may be silent far longer while it writes its flash than in a transfer: the loop
+// runs under the flashing limit and leaves the transfer limit in force however it ends.
+TEST_F(MessageLoop, RunsUnderTheFlashingLimitAndGivesTheTransferLimitBack) {
+    using Limits = std::vector<uint32_t>;
+    FakePipe fresh;
+    CVug_CommsDLL defaults;
+    defaults.SetPipe(&fresh);
+    fresh.QueueWord(wire::WORD_ACK);
+    EXPECT_EQ(defaults.MessageHandler(), 1);
+    EXPECT_EQ(fresh.silenceLimits, (Limits{60000, 600000, 60000})) << "a minute, ten minutes";
+
+    LinkTimeouts timeouts;
+    timeouts.transferMs = 1500;
+    timeouts.flashMs = 90000;
+    link.SetTimeouts(timeouts);
+    EXPECT_EQ(pipe.silenceLimits.back(), 1500u);
+    for (const std::vector<uint32_t>& stream :
+         {std::vector<uint32_t>{wire::WORD_ACK}, std::vector<uint32_t>{wire::MSG_FIRMWARE_ERROR, 3},
+          std::vector<uint32_t>{}}) {
+        pipe.silenceLimits.clear();
+        for (uint32_t w : stream)
+            Queue({w});
+        link.MessageHandler();
+        EXPECT_EQ(pipe.silenceLimits, (Limits{90000, 1500})) << stream.size() << " words";
+    }
+}
+
 TEST_F(MessageLoop, ASecondUploadLandsInItsOwnBuffer) {
     link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());
     Queue({wire::MSG_UPLOAD_BEGIN, 4, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 0x01010101});

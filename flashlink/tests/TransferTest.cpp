@@ -137,7 +137,9 @@ TEST_F(Transfer, UnlimitedHandshakesKeepAskingWhileTheDeviceAnswers) {
 }
 
 TEST_F(Transfer, AnUnlimitedHandshakeGivesUpOnceTheDeviceSaidNoForTheSilenceLimit) {
-    link.SetDeviceSilenceLimit(5000);
+    LinkTimeouts timeouts;
+    timeouts.transferMs = 5000;
+    link.SetTimeouts(timeouts);
     for (int i = 0; i < 20; ++i)
         Queue({kNotAck});
     const std::vector<uint8_t> data = Pattern(10);
@@ -208,10 +210,10 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(Transfer, AnAbortBeforeAFullBlockStopsAfterTheHeader) {
-    link.m_Abort = 1;
+    link.m_Abort.store(1);
     const std::vector<uint8_t> data = Pattern(65536);
     EXPECT_EQ(link.SendData(kAddress, 65536, data.data(), &progress, 0), 0);
-    EXPECT_EQ(link.m_Abort, 0);
+    EXPECT_EQ(link.m_Abort.load(), 0);
     EXPECT_EQ(Transcript(), (Lines{Sent(wire::CMD_TOTAL_LENGTH), Sent(65536),
                                    Sent(wire::CMD_BLOCK_SIZE), Sent(65536)}));
 }

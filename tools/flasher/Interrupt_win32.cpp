@@ -1,5 +1,6 @@
 #include "Interrupt.h"
 
+#include <atomic>
 #include <cstdio>
 #include <windows.h>
 
@@ -7,18 +8,19 @@
 
 namespace {
 
-CVug_CommsDLL* g_link = nullptr;
-volatile LONG g_interrupted = 0;
+// The handler runs on a thread of its own that the console starts for the event, while the
+// update reads these on its thread.
+std::atomic<CVug_CommsDLL*> g_link{nullptr};
+std::atomic<int> g_interrupted{0};
 
-// Runs on a thread of its own that the console starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
-    if (InterlockedExchange(&g_interrupted, 1))
+    if (g_interrupted.exchange(1))
         ExitProcess(130);
-    if (g_link) {
-        g_link->m_Abort = 1;
-        g_link->m_Cancel = 1;
+    if (CVug_CommsDLL* link = g_link.load()) {
+        link->m_Abort.store(1);
+        link->m_Cancel.store(1);
     }
     std::fputs(TXT_STOPPING, stderr);
     return TRUE;
@@ -27,10 +29,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 } // namespace
 
 void InstallInterruptHandler(CVug_CommsDLL* link) {
-    g_link = link;
+    g_link.store(link);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 bool Interrupted() {
-    return g_interrupted != 0;
+    return g_interrupted.load() != 0;
 }

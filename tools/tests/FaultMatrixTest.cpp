@@ -225,14 +225,14 @@ const Row kRows[] = {
      After::Answers},
     // Alive but silent.
     {"silent in a transfer",
-     {"--late-ack", std::to_string(kSilenceMs) + "@3"},
+     {"--silent-at", "ack:3:" + std::to_string(kSilenceMs)},
      kTransferLimit,
      kTransferLimitS + 1,
      1,
      "Error, A Problem occurred while sending the Image",
      After::Answers},
     {"silent in the message loop",
-     {"--stream", "text:Writing flash;range:100;pos:10;silent:" + std::to_string(kSilenceMs)},
+     {"--silent-at", "stream:3:" + std::to_string(kSilenceMs)},
      kFlashLimit,
      kFlashLimitS + 1,
      6,
@@ -269,7 +269,9 @@ std::string Shown(const Args& args) {
 std::string Reopen(const std::string& path) {
     CVug_CommsDLL link;
     link.SetDevicePath(path.c_str());
-    link.SetDeviceSilenceLimit((kSilenceMs / 1000 + 5) * 1000);
+    LinkTimeouts timeouts;
+    timeouts.transferMs = kSilenceMs + 5000;
+    link.SetTimeouts(timeouts);
     link.m_Cancel = 1; // one attempt: the device is there or it is not
     if (link.OpenUsbSyncDriver() != 1)
         return "cannot be opened";

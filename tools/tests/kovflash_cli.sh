@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the headless flasher as a user would and checks its exit status and what it says:
 # kit checks, usage, a device that never comes, finished and failed updates of the virtual
-# boot loader over a pty, JSON events, and Ctrl-C between blocks.
+# boot loader over a pty, silent handsets against the time limits, JSON events, and Ctrl-C
+# between blocks.
 #   kovflash_cli.sh KOVFLASH KOVKIT KOVVBOOT
 set -uo pipefail
 flash=$1 kit=$2 vboot=$3
@@ -56,6 +57,10 @@ mkdir -p "$work/empty" "$work/flashed"
 
 expect "help" 0 "usage: kovflash" "--json" -- "$flash" --help
 expect "unknown option" 2 "unknown option --frobnicate" -- "$flash" --frobnicate
+expect "help states the time limits" 0 "--transfer-timeout SECONDS" "(default 60)" \
+  "--flash-timeout SECONDS" "(default 600)" -- "$flash" --help
+expect "a time limit of no seconds" 2 "usage: kovflash" -- \
+  "$flash" --device "$work/nothing" --flash-timeout 0 "$work/good"
 expect "no device named" 2 "--device" -- "$flash" "$work/good"
 expect "check: good kit" 0 "OS: 2097152 bytes from offset 1024" "The kit can be flashed." -- \
   "$flash" --check "$work/good"
@@ -84,6 +89,21 @@ start_vboot --held-os FFFFFFFFFFFF
 expect "version refused" 5 "Error: Error, version of image file is older" "Error, Download OS Failed." \
   "refused the kit" -- "$flash" --device "$device" "$work/good"
 stop_vboot
+
+# Silences: a handset quiet for 2 s while it writes its flash is slow, not dead, when the
+# flashing limit allows it, even with a 1 s transfer limit; frozen ones end at their phase's limit.
+start_vboot --silent-at stream:2:2000
+expect "slow handset while flashing" 0 "The handset has its new firmware." -- \
+  "$flash" --device "$device" --transfer-timeout 1 --flash-timeout 5 "$work/good"
+stop_vboot
+for frozen in "stream:2 6 --flash-timeout lost the connection to the handset while it was flashing" \
+              "ack:5 1 --transfer-timeout A Problem occurred while sending the OS Image"; do
+  read -r at want option text <<<"$frozen"
+  start_vboot --silent-at "$at:600000"
+  expect "frozen handset at $at" "$want" "$text" -- "$flash" --device "$device" "$option" 1 "$work/good"
+  kill "$vboot_pid" 2>/dev/null # still keeping quiet
+  stop_vboot
+done
 
 start_vboot --firmware-error 7
 expect "firmware error while flashing" 6 "Flash Firmware Error occurred:  code 7" \

@@ -51,7 +51,7 @@ TEST_F(Device, AFullMessageStreamIsServedToTheEnd) {
     TempDir dir;
     dir.Write("file0.bin", {1, 2, 3});
     BootLoaderScript script;
-    const Result parsed = ParseStream("text:Erasing;range:8;pos:3;silent:1;file0;file1;flashsize;"
+    const Result parsed = ParseStream("text:Erasing;range:8;pos:3;file0;file1;flashsize;"
                                       "upload:5000/3;store:64;pos:8;ack",
                                       script.stream);
     ASSERT_TRUE(parsed.Ok()) << parsed.Message();
@@ -98,6 +98,10 @@ TEST(ScriptOptions, ReadTheFaultsAsKovvbootTakesThem) {
     EXPECT_TRUE(ApplyScriptOption("--pull-at", "block:100", s).Ok());
     EXPECT_EQ(s.pullAt.event, DeviceEvent::Block);
     EXPECT_EQ(s.pullAt.nth, 100u);
+    EXPECT_TRUE(ApplyScriptOption("--silent-at", "stream:3:2500", s).Ok());
+    EXPECT_EQ(s.silentAt.event, DeviceEvent::Stream);
+    EXPECT_EQ(s.silentAt.nth, 3u);
+    EXPECT_EQ(s.silentMs, 2500u);
     EXPECT_TRUE(ApplyScriptOption("--firmware-error", "-5", s).Ok());
     EXPECT_EQ(s.stream.back().value, 0xFFFFFFFBu);
     EXPECT_TRUE(ApplyScriptOption("--held-os", "020000000000", s).Ok());
@@ -107,6 +111,8 @@ TEST(ScriptOptions, ReadTheFaultsAsKovvbootTakesThem) {
 
     for (auto bad : {std::pair<const char*, const char*>{"--pull-at", "block"},
                      {"--pull-at", "teleport:1"},
+                     {"--silent-at", "ack:2"},
+                     {"--silent-at", "ack:0:100"},
                      {"--ack-on", "0"},
                      {"--key", "maybe"},
                      {"--stream", "text:a;bogus"},

@@ -72,9 +72,9 @@ bool KitHoldsTogether(UpdateRun& run) {
 
 } // namespace
 
-int& SucceededFlag(PageKind kind) {
-    static int normal = 0;
-    static int rescue = 0;
+std::atomic<int>& SucceededFlag(PageKind kind) {
+    static std::atomic<int> normal{0};
+    static std::atomic<int> rescue{0};
     return kind == PageKind::Normal ? normal : rescue;
 }
 
@@ -218,9 +218,9 @@ uint32_t UpdateThreadEntry(UpdateRun& run) {
     const int ok = UpdateWorker(run);
     run.update.Release();
     if (ok)
-        SucceededFlag(run.kind) = 1;
+        SucceededFlag(run.kind).store(1);
     run.page.EnableClose();
     if (run.kind == PageKind::Normal)
         run.page.DisableUpdate();
-    return static_cast<uint32_t>(SucceededFlag(run.kind));
+    return static_cast<uint32_t>(SucceededFlag(run.kind).load());
 }

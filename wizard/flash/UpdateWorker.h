@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -48,8 +49,10 @@ int UpdateWorker(UpdateRun& run);
 // kind's succeeded flag, and the buttons. Returns the succeeded flag (the thread's exit code).
 uint32_t UpdateThreadEntry(UpdateRun& run);
 
-// The succeeded flag that all pages of one kind share for the life of the process.
-int& SucceededFlag(PageKind kind);
+// The succeeded flag that all pages of one kind share for the life of the process. Atomic,
+// because runs of the same kind may go on side by side (one per handset in the command-line
+// flasher), each on its own thread.
+std::atomic<int>& SucceededFlag(PageKind kind);
 
 // The partition procedures: 1 after their last step, 0 at their first failure.
 int IplProcedure(UpdateRun& run, const ImageRecord& record, int k, bool selectMode);

@@ -31,6 +31,7 @@ public:
     }
     bool WriteAll(const uint8_t* d, uint32_t n) override { return inner_.WriteAll(d, n); }
     bool ReadAll(uint8_t* d, uint32_t n) override { return inner_.ReadAll(d, n); }
+    void SetSilenceLimit(uint32_t ms) override { inner_.SetSilenceLimit(ms); }
     int closes = 0;
 
 private:
@@ -148,8 +149,8 @@ TEST_F(Worker, OsUpdateWithoutIplFlashesThePayloadAndEndsWithTheSuccessTexts) {
     EXPECT_TRUE(page.closeEnabled);
     EXPECT_TRUE(page.updateDisabled);
     EXPECT_TRUE(outcome.updateReleased);
-    EXPECT_EQ(SucceededFlag(PageKind::Normal), 1);
-    EXPECT_EQ(SucceededFlag(PageKind::Rescue), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Normal).load(), 1);
+    EXPECT_EQ(SucceededFlag(PageKind::Rescue).load(), 0);
 }
 
 TEST_F(Worker, IplThenOsAndCpPlacesEveryPartitionAndVersion) {
@@ -302,8 +303,8 @@ TEST_P(FailureRoads, ShowTheirTextsInOrderAndEndTheRun) {
     EXPECT_TRUE(page.closeEnabled);
     EXPECT_EQ(page.updateDisabled, r.kind == PageKind::Normal);
     EXPECT_TRUE(outcome.updateReleased);
-    EXPECT_EQ(SucceededFlag(PageKind::Normal), 0);
-    EXPECT_EQ(SucceededFlag(PageKind::Rescue), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Normal).load(), 0);
+    EXPECT_EQ(SucceededFlag(PageKind::Rescue).load(), 0);
 }
 
 const HandMadeImage kOs{0xCE, 1, 0};
