@@ -50,7 +50,7 @@ constexpr char TXT_NEVER_APPEARED[] =
 constexpr char TXT_FOUND[] = "Handset found on %s.";
 constexpr char TXT_ELAPSED[] = "Elapsed: %.1f s";
 constexpr char TXT_CONNECTION_LOST[] =
-    "Error: the connection to the handset was lost before it answered; it refused nothing.";
+    "Error: the connection to the handset was lost: it stopped answering, and refused nothing.";
 constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
 constexpr char TXT_STOPPING[] =
     "\nStopping at the next block boundary (Ctrl-C again to force)...\n";

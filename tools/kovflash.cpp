@@ -293,13 +293,11 @@ UpdateFailure RunUpdate(TerminalPage& page, CVug_CommsDLL& link, ImageRecord& up
 
 // Closes a link the update left open, and says in what state the handset is.
 int Report(TerminalPage& page, CVug_CommsDLL& link, UpdateFailure failure) {
-    // The worker cannot tell a refusal from a reply that never came; a device that went away
-    // or fell silent refused nothing, and the user must not be sent off believing it did.
-    if ((failure == UpdateFailure::KeyRefused || failure == UpdateFailure::VersionRefused) &&
-        link.DeviceFailed()) {
+    // The worker's texts for a key or version that never got an answer are those of a
+    // refusal; say what really happened. The message loop's own text already says it.
+    if (failure != UpdateFailure::None && failure != UpdateFailure::MessageLoop &&
+        link.DeviceFailed())
         page.Say("problem", TXT_CONNECTION_LOST, true);
-        failure = UpdateFailure::Transfer;
-    }
     if (failure != UpdateFailure::None)
         link.CloseUSBSyncDriver();
     if (Interrupted() && failure != UpdateFailure::None)
