@@ -45,6 +45,7 @@ struct Options {
     std::string kit;
     std::string device;
     bool check = false;
+    bool crcCheck = false;
     int waitSeconds = 60;
     int transferTimeout = LinkTimeouts::kDefaultTransferMs / 1000;
     int flashTimeout = LinkTimeouts::kDefaultFlashMs / 1000;
@@ -82,6 +83,8 @@ bool ParseArgs(int argc, char** argv, Options& o, bool& help) {
             o.check = true;
         } else if (a == "-q" || a == "--quiet") {
             o.mode = OutputMode::Quiet;
+        } else if (a == "--crc-check") {
+            o.crcCheck = true;
         } else if (a == "--json") {
             o.mode = OutputMode::Json;
         } else if (a == "-d" || a == "--device") {
@@ -290,6 +293,11 @@ UpdateFailure RunUpdate(TerminalPage& page, CVug_CommsDLL& link, ImageRecord& up
 
 // Closes a link the update left open, and says in what state the handset is.
 int Report(TerminalPage& page, CVug_CommsDLL& link, UpdateFailure failure) {
+    // The worker's texts for a key or version that never got an answer are those of a
+    // refusal; say what really happened. The message loop's own text already says it.
+    if (failure != UpdateFailure::None && failure != UpdateFailure::MessageLoop &&
+        link.DeviceFailed())
+        page.Say("problem", TXT_CONNECTION_LOST, true);
     if (failure != UpdateFailure::None)
         link.CloseUSBSyncDriver();
     if (Interrupted() && failure != UpdateFailure::None)
@@ -312,6 +320,7 @@ int main(int argc, char** argv) {
         return Finish(page, EXIT_KIT, TXT_KIT_CANNOT_FLASH);
     if (o.check)
         return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
+    update.crcCheck = o.crcCheck ? 1 : 0;
 
     CVug_CommsDLL link;
     if (const std::optional<int> exit = FindDevice(page, link, o, update))

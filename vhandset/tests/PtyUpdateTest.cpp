@@ -1,74 +1,40 @@
 // The real thing natively: the link opens kovvboot's pty as its USB serial device.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "CaseName.h"
+#include "ChildProcess.h"
 #include "DeviceFixture.h"
 #include "TempDir.h"
-
-extern char** environ;
 
 namespace {
 
 // kovvboot started with options; its pty's path is read from its first line.
 class Kovvboot {
 public:
-    explicit Kovvboot(std::vector<std::string> args) {
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        args.insert(args.begin(), KOVVBOOT_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, KOVVBOOT_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
+    explicit Kovvboot(std::vector<std::string> args) : process_(WithProgram(std::move(args))) {
         // The first line comes at once; ten seconds is only the bound of a broken start.
-        char c;
-        pollfd p = {out[0], POLLIN, 0};
-        while (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            path_ += c;
-        ::close(out[0]);
-    }
-    ~Kovvboot() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        process_.ReadLine(path_, ChildProcess::Clock::now() + std::chrono::seconds(10));
     }
     const std::string& Path() const { return path_; }
 
     // The exit status, or -1 if it has not ended within the bound.
     int Wait(int seconds = 30) {
-        for (int i = 0; i < seconds * 100 && pid_ > 0; ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+        const ChildProcess::Status s =
+            process_.WaitUntil(ChildProcess::Clock::now() + std::chrono::seconds(seconds));
+        if (!s.ended)
+            return -1;
+        return s.signaled ? 128 + s.code : s.code;
     }
 
 private:
-    pid_t pid_ = -1;
+    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), KOVVBOOT_PATH);
+        return args;
+    }
+
+    ChildProcess process_;
     std::string path_;
 };
 
