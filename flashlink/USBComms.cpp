@@ -97,11 +97,17 @@ int USBComms::GetACK() {
 }
 
 int USBComms::WaitForAck() {
+    const uint32_t noted = m_pClock->NowSeconds();
+    const uint32_t limitSeconds = (Timeouts().transferMs + 999) / 1000;
     for (;;) {
         switch (AskForAck()) {
         case ACK_GIVEN:
             return 1;
         case ACK_OTHER_WORD:
+            // A device that answers, but never with WORD_ACK, would keep the caller asking for
+            // ever; it is given as long as one that says nothing at all.
+            if (m_pClock->NowSeconds() - noted > limitSeconds)
+                return 0;
             continue;
         case ACK_PIPE_FAILED:
             SetErrorText("%s", kTextAckGivenUp);

@@ -53,9 +53,10 @@ protected:
 private:
     enum AckOutcome { ACK_GIVEN, ACK_OTHER_WORD, ACK_PIPE_FAILED };
     AckOutcome AskForAck();
-    // The handshakes that the device may keep answering with other words for as long as it
-    // likes. They end only when the pipe fails, which includes the pipe's own silence limit,
-    // so an unplugged or frozen device ends them too.
+    // The handshakes without the three-second rule. They end when the pipe fails, which
+    // includes the pipe's own silence limit, so an unplugged or frozen device ends them; and
+    // once the device has answered with other words for longer than that same limit (in whole
+    // seconds of the link's clock), so a device stuck saying "not ready" ends them too.
     int WaitForAck();
     // The full-block handshake: gives up once more than 3 whole seconds have passed.
     int WaitForBlockAck();

@@ -68,7 +68,10 @@ uint32_t USBInterface::SilenceLimit() const {
 
 uint32_t USBInterface::OpenUsbSyncDriver() {
     m_hDevice = m_pPipe->Open();
-    return m_hDevice == INVALID_DEVICE_HANDLE ? USB_OPEN_FAILED : USB_OPEN_OK;
+    if (m_hDevice == INVALID_DEVICE_HANDLE)
+        return USB_OPEN_FAILED;
+    m_DeviceFailed = false;
+    return USB_OPEN_OK;
 }
 
 void USBInterface::CloseUSBSyncDriver() {
@@ -80,22 +83,27 @@ void USBInterface::CloseUSBSyncDriver() {
 uint32_t USBInterface::Write_USB_Data(const uint8_t* buffer, uint32_t length) {
     while (length > USB_PIECE_SIZE) {
         if (!m_pPipe->WriteAll(buffer, USB_PIECE_SIZE))
-            return USB_IO_FAILED;
+            return Failed();
         buffer += USB_PIECE_SIZE;
         length -= USB_PIECE_SIZE;
     }
     // The last piece goes out even when it is empty, as the device driver expects.
-    return m_pPipe->WriteAll(buffer, length) ? USB_WRITE_OK : USB_IO_FAILED;
+    return m_pPipe->WriteAll(buffer, length) ? USB_WRITE_OK : Failed();
 }
 
 uint32_t USBInterface::Read_USB_Data(uint8_t* buffer, uint32_t length) {
     while (length > USB_PIECE_SIZE) {
         if (!m_pPipe->ReadAll(buffer, USB_PIECE_SIZE))
-            return USB_IO_FAILED;
+            return Failed();
         buffer += USB_PIECE_SIZE;
         length -= USB_PIECE_SIZE;
     }
-    return m_pPipe->ReadAll(buffer, length) ? USB_READ_OK : USB_IO_FAILED;
+    return m_pPipe->ReadAll(buffer, length) ? USB_READ_OK : Failed();
+}
+
+uint32_t USBInterface::Failed() {
+    m_DeviceFailed = true;
+    return USB_IO_FAILED;
 }
 
 uint32_t USBInterface::BindPipe(uint32_t pipe, DeviceHandle device) {

@@ -59,6 +59,10 @@ public:
     // use, now and after SetPipe or SetDevicePath.
     void SetTimeouts(const LinkTimeouts& timeouts);
     const LinkTimeouts& Timeouts() const { return m_Timeouts; }
+    // Whether a read or write has failed since the device was last opened: the device went
+    // away or fell silent, rather than answering with a word its caller did not want. A key
+    // or version "refused" by a device that is gone was never refused.
+    bool DeviceFailed() const { return m_DeviceFailed; }
 
     DeviceHandle m_hDevice;
 
@@ -75,10 +79,13 @@ private:
                               uint32_t* returned);
     uint32_t BindPipe(uint32_t pipe, DeviceHandle device);
     uint32_t UnBindPipe(uint32_t pipe, DeviceHandle device);
+    // Notes that the device failed a read or write; returns USB_IO_FAILED.
+    uint32_t Failed();
 
     uint32_t SilenceLimit() const;
 
     std::unique_ptr<DevicePipe> m_pDevicePipe;
     LinkTimeouts m_Timeouts;
     bool m_bFlashing;
+    bool m_DeviceFailed = false;
 };

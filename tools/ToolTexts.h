@@ -28,6 +28,8 @@ constexpr char TXT_FLASH_USAGE[] =
     "                      how long a handset may stay silent while it writes its flash;\n"
     "                      a slow handset needs longer than a transfer (default 600)\n"
     "  -q, --quiet         print only errors and the result\n"
+    "      --crc-check     have the handset check each block's CRC and stop at a mismatch\n"
+    "                      (off by default, as in the wizard)\n"
     "      --json          one JSON event per line on standard output; a device's events\n"
     "                      carry its \"device\"\n"
     "  -h, --help          this text\n"
@@ -65,6 +67,8 @@ constexpr char TXT_NEVER_APPEARED[] =
     "the cable is in.";
 constexpr char TXT_FOUND[] = "Handset found on %s.";
 constexpr char TXT_ELAPSED[] = "Elapsed: %.1f s";
+constexpr char TXT_CONNECTION_LOST[] =
+    "Error: the connection to the handset was lost: it stopped answering, and refused nothing.";
 constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
 // What the first Ctrl-C does, by where the update stands, and what a second one leaves.
 constexpr char TXT_STOPPING_WAIT[] =

@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
         return Finish(page, EXIT_KIT, TXT_KIT_CANNOT_FLASH);
     if (o.check)
         return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
+    update.crcCheck = o.crcCheck ? 1 : 0;
     if (devices.empty())
         return Finish(page, EXIT_NO_DEVICE, TXT_NO_HANDSETS);
 

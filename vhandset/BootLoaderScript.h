@@ -129,6 +129,10 @@ struct BootLoaderScript {
 
     // The largest RAM load the device takes; bytes beyond it are dropped and reported.
     uint32_t ramBytes = 256u << 20;
+
+    // The speed of the device's link in bytes per second, both directions together; 0 is as
+    // fast as the line allows. Whoever gives the device its line paces it (PacedLine).
+    uint32_t lineRate = 0;
 };
 
 // Firmware error codes the device reports at the end of the stream when what it was sent

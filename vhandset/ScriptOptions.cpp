@@ -251,6 +251,23 @@ bool SetPullAfterBytes(const std::string& value, BootLoaderScript& s, std::strin
     return true;
 }
 
+// Bytes per second: decimal digits with an optional k (thousand) or M (million), as line
+// speeds are counted.
+bool SetLineRate(const std::string& value, BootLoaderScript& s, std::string&) {
+    uint64_t multiplier = 1;
+    std::string digits = value;
+    if (!digits.empty() && (digits.back() == 'k' || digits.back() == 'M')) {
+        multiplier = digits.back() == 'k' ? 1000 : 1000000;
+        digits.pop_back();
+    }
+    uint64_t rate = 0;
+    if (digits.find_first_not_of("0123456789") != std::string::npos ||
+        !ParseUnsigned(digits, rate, 10) || rate > 0xFFFFFFFFull / multiplier)
+        return false;
+    s.lineRate = static_cast<uint32_t>(rate * multiplier);
+    return true;
+}
+
 // The options, in the order the help lists them. A row without help shares the next row's;
 // a row with a heading starts a group.
 const struct ScriptOption {
@@ -296,6 +313,10 @@ const struct ScriptOption {
      "--pull-at; block: before its data), then go on"},
     {nullptr, "--pull-after-bytes", "N", SetPullAfterBytes,
      "pull the cable once the host has sent N bytes"},
+    {"The link", "--line-rate", "BYTES_PER_SECOND", SetLineRate,
+     "move no faster than this, both ways together (k and M\n"
+     "suffixes: 1M is 1,000,000, about full-speed USB; default 0,\n"
+     "as fast as the pty allows)"},
 };
 
 const ScriptOption* Find(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 
 #include "CommandLine.h"
 #include "HandsetTexts.h"
+#include "PacedLine.h"
 #include "PtyLine.h"
 #include "ScriptOptions.h"
 #include "VirtualBootLoader.h"
@@ -180,10 +182,14 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     VirtualBootLoader device(o.script);
+    std::unique_ptr<PacedLine> paced;
+    if (o.script.lineRate != 0)
+        paced = std::make_unique<PacedLine>(line, o.script.lineRate);
+    DeviceLine& served = paced ? static_cast<DeviceLine&>(*paced) : line;
     for (;;) {
         if (!line.WaitForHost(-1))
             return EXIT_SETUP;
-        VirtualBootLoader::End end = device.Serve(line, o.once);
+        VirtualBootLoader::End end = device.Serve(served, o.once);
         if (end == VirtualBootLoader::End::UpdateEnded)
             line.WaitForHostToClose(kCloseWaitMs);
         if (o.verbose)

@@ -136,6 +136,32 @@ TEST_F(Transfer, UnlimitedHandshakesKeepAskingWhileTheDeviceAnswers) {
     EXPECT_TRUE(pipe.toRead.empty()) << "all 22 queries were made";
 }
 
+TEST_F(Transfer, AnUnlimitedHandshakeGivesUpOnceTheDeviceSaidNoForTheSilenceLimit) {
+    LinkTimeouts timeouts;
+    timeouts.transferMs = 5000;
+    link.SetTimeouts(timeouts);
+    for (int i = 0; i < 20; ++i)
+        Queue({kNotAck});
+    const std::vector<uint8_t> data = Pattern(10);
+    EXPECT_EQ(link.SendData(kAddress, 10, data.data(), nullptr, 0), 0);
+    // The stepping clock: noted at 0, queries end at 1 .. 6, and 6 is more than 5 seconds.
+    EXPECT_EQ(pipe.toRead.size(), 14u * 4) << "six queries, then no more";
+    EXPECT_EQ(Transcript().back(), Got(kNotAck)) << "no block after a missing handshake";
+    EXPECT_FALSE(link.DeviceFailed()) << "the device answered every query";
+}
+
+TEST_F(Transfer, DeviceFailedTellsAGoneDeviceFromAWordItDidNotWant) {
+    ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    Queue({wire::REPLY_KEY_OK});
+    EXPECT_EQ(link.GetACK(), 0);
+    EXPECT_FALSE(link.DeviceFailed());
+    EXPECT_EQ(link.GetACK(), 0) << "nothing left to read";
+    EXPECT_TRUE(link.DeviceFailed());
+    link.CloseUSBSyncDriver();
+    ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    EXPECT_FALSE(link.DeviceFailed()) << "a fresh open starts afresh";
+}
+
 struct GiveUpCase {
     const char* name;
     int (*run)(CVug_CommsDLL& link);

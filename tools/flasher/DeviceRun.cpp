@@ -107,6 +107,11 @@ void DeviceRun::Run() {
         page_.Say("elapsed", Format(TXT_ELAPSED, seconds));
         page_.Event("elapsed", "\"seconds\":" + std::to_string(seconds));
         const UpdateFailure failure = run.failure;
+        // The worker's texts for a key or version that never got an answer are those of a
+        // refusal; say what really happened. The message loop's own text already says it.
+        if (failure != UpdateFailure::None && failure != UpdateFailure::MessageLoop &&
+            link_.DeviceFailed())
+            page_.Say("problem", TXT_CONNECTION_LOST, true);
         if (failure != UpdateFailure::None)
             link_.CloseUSBSyncDriver();
         const std::string state = HandsetState(failure, page_.Phase());

@@ -63,6 +63,8 @@ ParseResult ParseFlasherArgs(int argc, char** argv, FlasherOptions& o, std::stri
             o.check = true;
         } else if (flag("--quiet", "-q")) {
             o.mode = OutputMode::Quiet;
+        } else if (flag("--crc-check")) {
+            o.crcCheck = true;
         } else if (flag("--json")) {
             o.mode = OutputMode::Json;
         } else if (flag("--all")) {

@@ -11,6 +11,7 @@ struct FlasherOptions {
     std::vector<std::string> devices; // as named, in order
     bool all = false;                 // every boot-loader device present
     bool check = false;
+    bool crcCheck = false; // the handset checks each block's CRC
     int waitSeconds = 60;
     LinkTimeouts timeouts; // the same for every device's link
     OutputMode mode = OutputMode::Human;

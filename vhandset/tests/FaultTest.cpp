@@ -210,16 +210,16 @@ const wchar_t* const kLost =
     L"link box: Error, lost the connection to the handset while it was flashing.";
 
 // Each moment is one at which nothing the host still expects is on its way to it, so the
-// failing call does not depend on timing. A refused version and a lost handset look alike to
-// the worker: the link only says that the handset did not accept it.
+// failing call does not depend on timing. A lost handset shows the same text as a refusal, but
+// the worker records a link that failed, not a refusal.
 INSTANTIATE_TEST_SUITE_P(
     Moments, PulledCable,
-    ::testing::Values(PullCase{"AtTheKey", DeviceEvent::Key, 1, false, UpdateFailure::KeyRefused,
+    ::testing::Values(PullCase{"AtTheKey", DeviceEvent::Key, 1, false, UpdateFailure::Transfer,
                                Box(said::INVALID_IMAGE_NORMAL), false},
                       PullCase{"AtReadinessAfterTheIpl", DeviceEvent::Readiness, 2, true,
                                UpdateFailure::FlashMode, Status(said::OS_FAILED), false},
                       PullCase{"AtTheVersion", DeviceEvent::OfferedVersion, 1, false,
-                               UpdateFailure::VersionRefused, Status(said::OS_FAILED), false},
+                               UpdateFailure::Transfer, Status(said::OS_FAILED), false},
                       PullCase{"HalfWayThroughBlock5", DeviceEvent::Block, 5, false,
                                UpdateFailure::Transfer, Status(said::OS_FAILED), false},
                       PullCase{"AtTheClosingHandshake", DeviceEvent::AckQuery, 18, false,

@@ -1,74 +1,40 @@
 // The real thing natively: the link opens kovvboot's pty as its USB serial device.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "CaseName.h"
+#include "ChildProcess.h"
 #include "DeviceFixture.h"
 #include "TempDir.h"
-
-extern char** environ;
 
 namespace {
 
 // kovvboot started with options; its pty's path is read from its first line.
 class Kovvboot {
 public:
-    explicit Kovvboot(std::vector<std::string> args) {
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        args.insert(args.begin(), KOVVBOOT_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, KOVVBOOT_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
+    explicit Kovvboot(std::vector<std::string> args) : process_(WithProgram(std::move(args))) {
         // The first line comes at once; ten seconds is only the bound of a broken start.
-        char c;
-        pollfd p = {out[0], POLLIN, 0};
-        while (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            path_ += c;
-        ::close(out[0]);
-    }
-    ~Kovvboot() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        process_.ReadLine(path_, ChildProcess::Clock::now() + std::chrono::seconds(10));
     }
     const std::string& Path() const { return path_; }
 
     // The exit status, or -1 if it has not ended within the bound.
     int Wait(int seconds = 30) {
-        for (int i = 0; i < seconds * 100 && pid_ > 0; ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+        const ChildProcess::Status s =
+            process_.WaitUntil(ChildProcess::Clock::now() + std::chrono::seconds(seconds));
+        if (!s.ended)
+            return -1;
+        return s.signaled ? 128 + s.code : s.code;
     }
 
 private:
-    pid_t pid_ = -1;
+    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), KOVVBOOT_PATH);
+        return args;
+    }
+
+    ChildProcess process_;
     std::string path_;
 };
 
@@ -83,14 +49,25 @@ protected:
     RecordingPage page;
 };
 
-TEST_F(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
+struct ByteForByteCase {
+    const char* name;
+    std::vector<std::string> options;
+    uint16_t osMiB;
+};
+
+class PtyByteForByte : public PtyUpdate, public ::testing::WithParamInterface<ByteForByteCase> {};
+
+TEST_P(PtyByteForByte, TheImageIsFlashedThroughKovvboot) {
+    const ByteForByteCase& c = GetParam();
     TempDir dir;
     HandMadeImage spec;
-    spec.osMiB = 44;
+    spec.osMiB = c.osMiB;
     const std::vector<uint8_t> image = spec.Bytes();
-    ASSERT_EQ(image.size(), 46138368u);
+    ASSERT_EQ(image.size(), 1024u + c.osMiB * 1048576u);
 
-    Kovvboot vboot({"--once", "--save", dir.Path()});
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--once", "--save", dir.Path()});
+    Kovvboot vboot(args);
     ASSERT_FALSE(vboot.Path().empty());
     CVug_CommsDLL link;
     link.SetDevicePath(vboot.Path().c_str());
@@ -103,9 +80,17 @@ TEST_F(PtyUpdate, TheShippedSizeImageIsFlashedThroughKovvbootByteForByte) {
     EXPECT_TRUE(FileBytes(dir.File("os.bin")) ==
                 std::vector<uint8_t>(image.begin() + 1024, image.end()))
         << "the flashed OS partition differs from the image's payload";
-    EXPECT_EQ(page.ranges.front(), 704u) << "44 MiB are 704 blocks";
+    EXPECT_EQ(page.ranges.front(), c.osMiB * 16u) << "a block is 64 KiB";
     EXPECT_EQ(page.entries.back(), L"guidance: Click close to Exit.");
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, PtyByteForByte,
+                         ::testing::Values(
+                             // 46,138,368 bytes: the shipped image's size.
+                             ByteForByteCase{"ShippedSizeAsFastAsThePtyAllows", {}, 44},
+                             // Paced in pieces that do not divide a block, both ways.
+                             ByteForByteCase{"AtAnEmulatedLineRate", {"--line-rate", "12345k"}, 2}),
+                         CaseName());
 
 struct PtyFaultCase {
     const char* name;

@@ -24,6 +24,12 @@ int Fail(UpdateRun& run, UpdateFailure why) {
     return 0;
 }
 
+// The link returns 0 both for a refusal and for a reply that never came; the user sees the
+// same text for both, but a handset that went away refused nothing.
+UpdateFailure RefusedOrLost(const UpdateRun& run, UpdateFailure refused) {
+    return run.link.DeviceFailed() ? UpdateFailure::Transfer : refused;
+}
+
 // The handset judges the version; a refusal stops the procedure unless the key waived it.
 bool VersionCheck(UpdateRun& run, const ImageRecord& record, uint32_t offset, int k) {
     if (run.link.LoadVersion(record.data.get() + offset, IMAGE_VERSION_SIZE))
@@ -31,7 +37,7 @@ bool VersionCheck(UpdateRun& run, const ImageRecord& record, uint32_t offset, in
     if (k == 2)
         return true;
     run.page.ShowMessageBox(TXT_VERSION_OLDER);
-    return Record(run, UpdateFailure::VersionRefused);
+    return Record(run, RefusedOrLost(run, UpdateFailure::VersionRefused));
 }
 
 bool SendPartition(UpdateRun& run, const char* name, const uint8_t* start, uint32_t length,
@@ -162,7 +168,7 @@ int UpdateWorker(UpdateRun& run) {
     if (k == 0) {
         run.page.ShowMessageBox(run.kind == PageKind::Normal ? TXT_INVALID_IMAGE_NORMAL
                                                              : TXT_INVALID_IMAGE_RESCUE);
-        return Fail(run, UpdateFailure::KeyRefused);
+        return Fail(run, RefusedOrLost(run, UpdateFailure::KeyRefused));
     }
 
     if (ipl.HasData()) {

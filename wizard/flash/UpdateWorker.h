@@ -16,13 +16,13 @@ enum class PageKind { Normal, Rescue };
 // Why a run failed, for callers that act on it (the command-line flasher's exit status).
 enum class UpdateFailure {
     None,
-    DamagedImage, // the kit fails its checks: nothing was sent
-    IplMismatch,  // nothing was sent
-    UnknownMode,  // nothing was sent
-    KeyRefused,
+    DamagedImage,   // the kit fails its checks: nothing was sent
+    IplMismatch,    // nothing was sent
+    UnknownMode,    // nothing was sent
+    KeyRefused,     // the handset answered the key with a refusal
     VersionRefused, // the handset holds the same or newer firmware
     FlashMode,      // the handset did not take a flash mode
-    Transfer,       // a partition did not get across
+    Transfer,       // a partition, or the key or a version, did not get across: the link failed
     MessageLoop,    // the handset reported an error, or stopped answering, while flashing
 };
 
