@@ -14,6 +14,7 @@
 #include "ImageType.h"
 #include "KitReport.h"
 #include "SampleKit.h"
+#include "TerminalEscape.h"
 #include "ToolTexts.h"
 
 namespace {
@@ -143,11 +144,11 @@ int Describe(const char* dir) {
     KitOutcome outcome = ReadUpdateKit(loader, ipl, update, dir);
     KitReport report = DescribeKit(ipl, update, outcome);
     for (const std::string& line : report.lines)
-        std::printf(TXT_KOVKIT_LINE, line.c_str());
+        std::printf(TXT_KOVKIT_LINE, EscapeControls(line).c_str());
     for (const std::string& problem : report.problems)
-        std::printf(TXT_KOVKIT_PROBLEM, problem.c_str());
+        std::printf(TXT_KOVKIT_PROBLEM, EscapeControls(problem).c_str());
     for (const std::string& text : report.wizardTexts)
-        std::printf(TXT_KOVKIT_WIZARD_TEXT, text.c_str());
+        std::printf(TXT_KOVKIT_WIZARD_TEXT, EscapeControls(text).c_str());
     std::fputs(report.problems.empty() ? TXT_KOVKIT_CAN_FLASH : TXT_KOVKIT_CANNOT_FLASH, stdout);
     return report.problems.empty() ? 0 : 1;
 }

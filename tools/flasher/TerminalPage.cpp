@@ -52,23 +52,6 @@ std::string Duration(double seconds) {
 
 } // namespace
 
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 TerminalPage::TerminalPage(Console& console, const std::string& device, size_t slot, bool labelled)
     : console_(console), device_(device),
       label_(labelled ? Format(TXT_DEVICE_LABEL, device.c_str()) : std::string()), slot_(slot) {}

@@ -5,6 +5,7 @@
 
 #include "Console.h"
 #include "ProgressSink.h"
+#include "TerminalEscape.h"
 #include "UpdatePageView.h"
 
 class StopTarget;
@@ -72,5 +73,3 @@ private:
     std::chrono::steady_clock::time_point phaseStart_;
     std::chrono::steady_clock::time_point lastDraw_;
 };
-
-std::string JsonString(const std::string& utf8);

@@ -49,4 +49,23 @@ const EscapeCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Texts, EscapeControlsTest, ::testing::ValuesIn(kCases), CaseName());
 
+// Every JSON line must parse, whatever bytes a device sent.
+class JsonStringTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(JsonStringTest, IsAlwaysValidJson) {
+    EXPECT_EQ(JsonString(GetParam().in), GetParam().out);
+}
+
+const EscapeCase kJsonCases[] = {
+    {"plain", "ROM 2.0", "\"ROM 2.0\""},
+    {"quote_and_backslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+    {"controls", std::string("\a\x1b[2J\0\x7f", 7), "\"\\u0007\\u001b[2J\\u0000\\u007f\""},
+    {"utf8_passes", "Gr\xc3\xbc\xc3\x9f \xe4\xb8\xad", "\"Gr\xc3\xbc\xc3\x9f \xe4\xb8\xad\""},
+    {"code_page_byte", "caf\xe9", "\"caf\\u00e9\""},
+    {"cut_sequence_at_end", "ok\xe4\xb8", "\"ok\\u00e4\\u00b8\""},
+    {"overlong", "\xc0\xaf", "\"\\u00c0\\u00af\""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, JsonStringTest, ::testing::ValuesIn(kJsonCases), CaseName());
+
 } // namespace

@@ -71,3 +71,25 @@ std::string EscapeControls(const std::string& utf8) {
     }
     return out;
 }
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        uint32_t code = 0;
+        const size_t length = c < 0x80 ? 1 : DecodeUtf8(utf8, i, code);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F || length == 0) {
+            // A control, or a byte that is not UTF-8: the Latin-1 character of its value.
+            AppendEscape(out, "\\u%04x", c);
+        } else {
+            out.append(utf8, i, length);
+            i += length;
+            continue;
+        }
+        ++i;
+    }
+    return out + "\"";
+}

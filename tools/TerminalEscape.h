@@ -7,3 +7,8 @@
 // escapes, so none can ring the bell, move the cursor or start an escape sequence. Printable
 // text, other languages included, passes unchanged.
 std::string EscapeControls(const std::string& utf8);
+
+// `utf8` as a JSON string, quotes included. Well-formed UTF-8 passes; control characters are
+// escaped; a byte that is not UTF-8 (a device's text in a Windows code page) is read as the
+// Latin-1 character of the same value, so that every line stays valid JSON.
+std::string JsonString(const std::string& utf8);
