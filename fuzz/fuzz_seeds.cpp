@@ -48,7 +48,8 @@ Bytes Text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
 
-// kit_reader_fuzz: a flag byte, an optional IPL with its 16-bit length, the update image.
+// kit_reader_fuzz: a flag byte, an optional 24-bit padding, an optional IPL with its 16-bit
+// length, the update image.
 void KitSeeds() {
     auto image = [](uint8_t mode, uint16_t os, uint16_t cp, int64_t payload, uint8_t family) {
         HandMadeImage h;
@@ -71,6 +72,8 @@ void KitSeeds() {
     Seed("kit", "os_and_cp_larger_than_file", noIpl(image(0xE0, 0, 2, 64, 0x4B)));
     Seed("kit", "unknown_mode", noIpl(image(0x12, 0, 0, 10, 0x4B)));
     Seed("kit", "short_header", noIpl(Bytes(cp.begin(), cp.begin() + 600)));
+    // A header that announces 1 MiB of OS, followed by exactly that many zero bytes.
+    Seed("kit", "os_one_mib_padded", Bytes{2, 0, 0, 0x10} + image(0xCE, 1, 0, 0, 0x4B));
     Seed("kit", "ipl_same_family", withIpl(HandMadeIpl(cp, 200), cp));
     Seed("kit", "ipl_other_family", withIpl(image(0xC0, 0, 0, 50, 0x11), cp));
     Seed("kit", "ipl_short", withIpl(Bytes(cp.begin(), cp.begin() + 100), cp));

@@ -3,8 +3,10 @@
 // must be flashable: every byte of every partition lies inside the file read, which the
 // sanitizer sees when the partitions are read whole.
 //
-// Input: one flag byte (bit 0: the kit has an IPL image); with an IPL, two little-endian bytes
-// of its length, then its bytes; the rest is the update image.
+// Input: one flag byte (bit 0: the kit has an IPL image; bit 1: the update image is padded);
+// when padded, three little-endian bytes of how many zero bytes follow the update image's own
+// (partition sizes count in MiB, so only a padded image can end just short of one); with an
+// IPL, two little-endian bytes of its length, then its bytes; the rest is the update image.
 
 #include <cstdlib>
 #include <cstring>
@@ -40,18 +42,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     const bool hasIpl = data[0] & 1;
+    const bool padded = data[0] & 2;
     size_t at = 1;
+    size_t padding = 0;
+    if (padded) {
+        if (size < at + 3)
+            return 0;
+        padding = data[at] | data[at + 1] << 8 | (data[at + 2] & 0x3F) << 16;
+        at += 3;
+    }
     std::vector<uint8_t> iplBytes;
     if (hasIpl) {
-        if (size < 3)
+        if (size < at + 2)
             return 0;
-        const size_t want = data[1] | data[2] << 8;
-        at = 3;
+        const size_t want = data[at] | data[at + 1] << 8;
+        at += 2;
         const size_t take = want < size - at ? want : size - at;
         iplBytes.assign(data + at, data + at + take);
         at += take;
     }
-    const std::vector<uint8_t> updateBytes(data + at, data + size);
+    std::vector<uint8_t> updateBytes(data + at, data + size);
+    updateBytes.resize(updateBytes.size() + padding);
     dir.Write(UPDATE_IMAGE_NAME, updateBytes);
     if (hasIpl)
         dir.Write(IPL_IMAGE_NAME, iplBytes);
