@@ -66,9 +66,12 @@ for t in "${targets[@]}"; do
   name=$(program "$t")
   mkdir -p "$out/corpus/$t"
   log=$out/$name-${seconds}s.log
+  # A target's dictionary, when it has one, gives the mutations the words its input needs.
+  dict=()
+  [ -f "$root/fuzz/$t.dict" ] && dict=(-dict="$root/fuzz/$t.dict")
   if ! ASAN_OPTIONS=$(asan_options "$t") \
     "$out/bin/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -malloc_limit_mb=64 -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" \
+    -malloc_limit_mb=64 -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" "${dict[@]}" \
     "$out/corpus/$t" "$root/fuzz/corpus/$t" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "$name failed; the full log is $log" >&2
