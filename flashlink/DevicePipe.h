@@ -30,5 +30,6 @@ private:
     std::string path_;
     DeviceHandle handle_ = INVALID_DEVICE_HANDLE;
     uint32_t silenceLimitMs_ = LinkTimeouts::kDefaultTransferMs;
-    bool commTimeouts_ = false; // Win32: the device took the time-outs its reads rely on
+    // Win32: the device took the time-outs its reads rely on
+    [[maybe_unused]] bool commTimeouts_ = false;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native tests, then the Windows programs and their
-# tests under a private Wine prefix. Exits non-zero when anything fails.
+# Builds everything and runs every test: the native tests, plainly and under the sanitizers, a
+# short fuzzing run, then the Windows programs and their tests under a private Wine prefix.
+# Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 KOV_ROOT=$(pwd)
@@ -12,11 +13,19 @@ cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
 
+# The same native suite under AddressSanitizer and UndefinedBehaviorSanitizer: a bad read or
+# write, a leak or undefined behaviour fails the test that meets it.
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize
+
 # The threaded tests once more under ThreadSanitizer, in a build of their own that holds only
 # them; the first report ends the test with a failure.
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
+
+# Every fuzz target for a few seconds.
 bash scripts/fuzz.sh
 
 # The 32-bit deliverables are always built, warnings as errors.
