@@ -19,10 +19,10 @@ std::string Number(uint64_t value) {
 // Appends one file's entry through `buffer`. The entry holds exactly the size recorded in its
 // length field; a file that turns out shorter or longer than that stops the bind, since a
 // length that disagrees with its data would make every later entry unreadable.
-bool AppendEntry(std::FILE* out, const DirectoryEntry& entry, std::vector<uint8_t>& buffer,
-                 Console& console) {
+bool AppendEntry(FileStream& out, const DirectoryEntry& entry, std::vector<uint8_t>& buffer,
+                 Files& files, Console& console) {
     const std::string name = Utf8(entry.name);
-    const std::optional<uint64_t> size = FileSize(entry.name);
+    const std::optional<uint64_t> size = files.FileSize(entry.name);
     if (!size || *size == 0) {
         console.Line("ERROR: Cann't get the " + name + " file info.");
         return false;
@@ -31,7 +31,7 @@ bool AppendEntry(std::FILE* out, const DirectoryEntry& entry, std::vector<uint8_
         console.Line("ERROR: The " + name + " file is too large to bind.");
         return false;
     }
-    File in = OpenFile(entry.name, "rb");
+    File in = files.Open(entry.name, "rb");
     if (!in) {
         console.Line("ERROR: Cann't open " + name + " file.");
         return false;
@@ -39,25 +39,25 @@ bool AppendEntry(std::FILE* out, const DirectoryEntry& entry, std::vector<uint8_
     uint8_t length[kLengthBytes];
     PutLe32(length, static_cast<uint32_t>(*size));
     const NameField field = EncodeName(entry.name);
-    if (std::fwrite(field.data(), 1, field.size(), out) != field.size() ||
-        std::fwrite(length, 1, sizeof length, out) != sizeof length) {
+    if (!out.Write(field.data(), field.size()) || !out.Write(length, sizeof length)) {
         console.Line("ERROR: Cann't write the final file!");
         return false;
     }
     for (uint64_t left = *size; left > 0;) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-        const size_t got = std::fread(buffer.data(), 1, want, in.get());
+        const size_t got = in->Read(buffer.data(), want);
         if (got != want) {
             console.Line("ERROR: Cann't read the whole " + name + " file.");
             return false;
         }
-        if (std::fwrite(buffer.data(), 1, got, out) != got) {
+        if (!out.Write(buffer.data(), got)) {
             console.Line("ERROR: Cann't write the final file!");
             return false;
         }
         left -= got;
     }
-    if (std::fgetc(in.get()) != EOF) {
+    uint8_t beyond;
+    if (in->Read(&beyond, 1) != 0) {
         console.Line("ERROR: The " + name + " file grew while it was bound.");
         return false;
     }
@@ -76,14 +76,14 @@ enum class Bound {
 };
 
 // Everything after the stub: one entry per file of the current directory.
-Bound BindDirectory(std::FILE* out, std::vector<uint8_t>& buffer, Console& console) {
-    const CurrentDirectory current = TakeCurrentDirectory();
+Bound BindDirectory(FileStream& out, std::vector<uint8_t>& buffer, Files& files, Console& console) {
+    const CurrentDirectory current = files.TakeCurrentDirectory();
     console.Line("Current path is " + Utf8(current.path));
     if (current.error != 0) {
         console.Line("GetCurrentDirectory failed (" + std::to_string(current.error) + ")");
         return Bound::SoFar;
     }
-    const std::optional<Listing> listing = ListDirectory(current.path);
+    const std::optional<Listing> listing = files.ListDirectory(current.path);
     if (!listing)
         return Bound::SoFar;
     for (const DirectoryEntry& entry : listing->entries) {
@@ -92,7 +92,7 @@ Bound BindDirectory(std::FILE* out, std::vector<uint8_t>& buffer, Console& conso
         console.Line("File name is " + Utf8(entry.name));
         if (IsSkipped(entry.name))
             continue;
-        if (!AppendEntry(out, entry, buffer, console))
+        if (!AppendEntry(out, entry, buffer, files, console))
             return Bound::Abandoned;
     }
     return listing->complete ? Bound::All : Bound::SoFar;
@@ -100,8 +100,8 @@ Bound BindDirectory(std::FILE* out, std::vector<uint8_t>& buffer, Console& conso
 
 } // namespace
 
-void BindPackage(const Path& ownPath, uint32_t marker, Console& console) {
-    const uint64_t selfLength = FileSize(ownPath).value_or(0);
+void BindPackage(const Path& ownPath, uint32_t marker, Console& console, Files& files) {
+    const uint64_t selfLength = files.FileSize(ownPath).value_or(0);
     if (selfLength == 0) {
         console.Line("ERROR:binding self error!");
         return;
@@ -114,12 +114,12 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console) {
         return;
     }
     {
-        File self = OpenFile(ownPath, "rb");
+        File self = files.Open(ownPath, "rb");
         if (!self) {
             console.Line("ERROR:open self error!");
             return;
         }
-        if (std::fread(image.data(), 1, image.size(), self.get()) != image.size()) {
+        if (self->Read(image.data(), image.size()) != image.size()) {
             console.Line("ERROR:Binding self, cann't read self!");
             return;
         }
@@ -132,25 +132,25 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console) {
     PutLe32(&image[*at], marker);
     PutLe32(&image[*at + 4], static_cast<uint32_t>(selfLength));
 
-    File out = OpenFile(kPackageName, "wb");
+    File out = files.Open(kPackageName, "wb");
     if (!out) {
         console.Line("ERROR: Cann't create the final file!");
         return;
     }
     Bound bound = Bound::Abandoned;
-    if (std::fwrite(image.data(), 1, image.size(), out.get()) == image.size()) {
+    if (out->Write(image.data(), image.size())) {
         console.Line("Bind self OK! Self length:" + Number(selfLength));
-        bound = BindDirectory(out.get(), image, console);
+        bound = BindDirectory(*out, image, files, console);
     } else {
         console.Line("ERROR: Cann't write the final file!");
     }
     // Success is told only once every byte has reached the file.
-    if (std::fclose(out.release()) != 0 && bound != Bound::Abandoned) {
+    if (!out->Close() && bound != Bound::Abandoned) {
         console.Line("ERROR: Cann't write the final file!");
         bound = Bound::Abandoned;
     }
     if (bound == Bound::Abandoned)
-        RemoveFile(kPackageName);
+        files.RemoveFile(kPackageName);
     else if (bound == Bound::All)
         console.Line("Kov bind succeed!");
 }

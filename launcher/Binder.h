@@ -12,6 +12,7 @@ namespace package {
 // size, followed by one entry per regular file of the current directory but the builder and
 // the package themselves. Every outcome is reported on `console`; a failed bind leaves either
 // no "Kov.exe" or, where the listing itself fails, one that holds what was bound until then.
-void BindPackage(const Path& ownPath, uint32_t marker, Console& console);
+void BindPackage(const Path& ownPath, uint32_t marker, Console& console,
+                 Files& files = SystemFiles());
 
 } // namespace package

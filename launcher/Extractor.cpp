@@ -13,12 +13,12 @@ namespace {
 enum class Unpacked { Whole, ArchiveEnded, Failed };
 
 // Copies `length` bytes through `buffer` and says whether all of them arrived.
-bool CopyData(std::FILE* in, std::FILE* out, uint32_t length, std::vector<uint8_t>& buffer,
+bool CopyData(FileStream& in, FileStream& out, uint32_t length, std::vector<uint8_t>& buffer,
               const std::string& name, Console& console) {
     for (uint32_t left = length; left > 0;) {
         const size_t want = left < buffer.size() ? left : buffer.size();
-        const size_t got = std::fread(buffer.data(), 1, want, in);
-        if (std::fwrite(buffer.data(), 1, got, out) != got) {
+        const size_t got = in.Read(buffer.data(), want);
+        if (!out.Write(buffer.data(), got)) {
             console.Line("ERROR:Write " + name + " error!");
             return false;
         }
@@ -33,10 +33,10 @@ bool CopyData(std::FILE* in, std::FILE* out, uint32_t length, std::vector<uint8_
 
 // Unpacks the entry at the package's read position. Appends the file to `unpacked` once it is
 // whole, or removes it when its data could not be written whole.
-Unpacked UnpackEntry(std::FILE* package, std::vector<uint8_t>& buffer, std::vector<Path>& unpacked,
-                     Console& console) {
+Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vector<Path>& unpacked,
+                     Files& files, Console& console) {
     uint8_t field[kNameFieldBytes];
-    const size_t fieldBytes = std::fread(field, 1, sizeof field, package);
+    const size_t fieldBytes = package.Read(field, sizeof field);
     if (fieldBytes == 0)
         return Unpacked::ArchiveEnded;
     const Path name = DecodeName(field, fieldBytes);
@@ -46,23 +46,22 @@ Unpacked UnpackEntry(std::FILE* package, std::vector<uint8_t>& buffer, std::vect
         console.Line("ERROR:Unsafe file name in the package!");
         return Unpacked::Failed;
     }
-    File out = OpenFile(name, "wb");
+    File out = files.Open(name, "wb");
     if (!out) {
         console.Line("ERROR:Create first file error!");
         return Unpacked::Failed;
     }
     uint8_t lengthBytes[kLengthBytes];
-    if (std::fread(lengthBytes, 1, sizeof lengthBytes, package) != sizeof lengthBytes) {
+    if (package.Read(lengthBytes, sizeof lengthBytes) != sizeof lengthBytes) {
         console.Line("ERROR:Read first file length error!");
         return Unpacked::Failed;
     }
-    const bool copied =
-        CopyData(package, out.get(), GetLe32(lengthBytes), buffer, Utf8(name), console);
-    const bool closed = std::fclose(out.release()) == 0;
+    const bool copied = CopyData(package, *out, GetLe32(lengthBytes), buffer, Utf8(name), console);
+    const bool closed = out->Close();
     if (!copied || !closed) {
         if (copied)
             console.Line("ERROR:Write " + Utf8(name) + " error!");
-        RemoveFile(name);
+        files.RemoveFile(name);
         return Unpacked::Failed;
     }
     unpacked.push_back(name);
@@ -71,7 +70,7 @@ Unpacked UnpackEntry(std::FILE* package, std::vector<uint8_t>& buffer, std::vect
 
 } // namespace
 
-void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host) {
+void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host, Files& files) {
     std::vector<uint8_t> buffer;
     try {
         buffer.resize(kCopyBlockBytes);
@@ -79,15 +78,15 @@ void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host) {
         host.Line("ERROR:Not enough memory to extract files!");
         return;
     }
-    File package = OpenFile(ownPath, "rb");
-    if (!package || std::fseek(package.get(), static_cast<long>(selfLength), SEEK_SET) != 0) {
+    File package = files.Open(ownPath, "rb");
+    if (!package || !package->Seek(selfLength)) {
         host.Line("ERROR:Open self error!");
         return;
     }
     std::vector<Path> unpacked;
     host.Line("Extract files, please wait.");
     for (;;) {
-        const Unpacked result = UnpackEntry(package.get(), buffer, unpacked, host);
+        const Unpacked result = UnpackEntry(*package, buffer, unpacked, files, host);
         if (result == Unpacked::Failed)
             return;
         if (result == Unpacked::ArchiveEnded)
@@ -98,7 +97,7 @@ void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host) {
     host.RunWizard();
     host.Pause(500);
     for (const Path& name : unpacked)
-        RemoveFile(name);
+        files.RemoveFile(name);
 }
 
 } // namespace package

@@ -20,6 +20,7 @@ public:
 // the current directory, runs the wizard, and deletes what it unpacked. A package that turns
 // out damaged or hostile part-way stops with a line; the wizard is then not started, and the
 // files unpacked before stay, as after every failure of the extraction.
-void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host);
+void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host,
+                Files& files = SystemFiles());
 
 } // namespace package

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "PackageFormat.h"
+#include "StdioFile.h"
 
 namespace package {
 
@@ -41,49 +42,56 @@ Path FromNative(const std::string& text) {
     return out;
 }
 
+class PosixFiles : public Files {
+public:
+    File Open(const Path& path, const char* mode) override {
+        std::FILE* file = std::fopen(Native(path).c_str(), mode);
+        return file ? std::make_unique<StdioFile>(file) : nullptr;
+    }
+
+    std::optional<uint64_t> FileSize(const Path& path) override {
+        struct stat st {};
+        if (::stat(Native(path).c_str(), &st) != 0)
+            return std::nullopt;
+        return static_cast<uint64_t>(st.st_size);
+    }
+
+    bool RemoveFile(const Path& path) override { return ::unlink(Native(path).c_str()) == 0; }
+
+    CurrentDirectory TakeCurrentDirectory() override {
+        char buffer[4096];
+        if (!::getcwd(buffer, sizeof buffer))
+            return {Path(), errno};
+        return {FromNative(buffer), 0};
+    }
+
+    std::optional<Listing> ListDirectory(const Path& directory) override {
+        DIR* dir = ::opendir(Native(directory).c_str());
+        if (!dir)
+            return std::nullopt;
+        Listing listing;
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            struct stat st {};
+            const bool isDirectory =
+                ::stat((Native(directory) + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            listing.entries.push_back({FromNative(name), isDirectory});
+            errno = 0;
+        }
+        listing.complete = errno == 0;
+        ::closedir(dir);
+        return listing;
+    }
+};
+
 } // namespace
 
-File OpenFile(const Path& path, const char* mode) {
-    return File(std::fopen(Native(path).c_str(), mode));
-}
-
-std::optional<uint64_t> FileSize(const Path& path) {
-    struct stat st {};
-    if (::stat(Native(path).c_str(), &st) != 0)
-        return std::nullopt;
-    return static_cast<uint64_t>(st.st_size);
-}
-
-bool RemoveFile(const Path& path) {
-    return ::unlink(Native(path).c_str()) == 0;
-}
-
-CurrentDirectory TakeCurrentDirectory() {
-    char buffer[4096];
-    if (!::getcwd(buffer, sizeof buffer))
-        return {Path(), errno};
-    return {FromNative(buffer), 0};
-}
-
-std::optional<Listing> ListDirectory(const Path& directory) {
-    DIR* dir = ::opendir(Native(directory).c_str());
-    if (!dir)
-        return std::nullopt;
-    Listing listing;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st {};
-        const bool isDirectory =
-            ::stat((Native(directory) + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        listing.entries.push_back({FromNative(name), isDirectory});
-        errno = 0;
-    }
-    listing.complete = errno == 0;
-    ::closedir(dir);
-    return listing;
+Files& SystemFiles() {
+    static PosixFiles files;
+    return files;
 }
 
 } // namespace package

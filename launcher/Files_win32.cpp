@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "StdioFile.h"
+
 namespace package {
 
 namespace {
@@ -14,53 +16,61 @@ Path FromWide(const wchar_t* text) {
     return Path(reinterpret_cast<const char16_t*>(text));
 }
 
+class WindowsFiles : public Files {
+public:
+    File Open(const Path& path, const char* mode) override {
+        const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+        std::FILE* file = ::_wfopen(Wide(path), wideMode.c_str());
+        return file ? std::make_unique<StdioFile>(file) : nullptr;
+    }
+
+    std::optional<uint64_t> FileSize(const Path& path) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data))
+            return std::nullopt;
+        return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    }
+
+    bool RemoveFile(const Path& path) override { return ::DeleteFileW(Wide(path)) != 0; }
+
+    CurrentDirectory TakeCurrentDirectory() override {
+        wchar_t buffer[MAX_PATH] = {};
+        const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+        if (length == 0)
+            return {Path(), static_cast<int>(::GetLastError())};
+        if (length >= MAX_PATH)
+            return {Path(), ERROR_FILENAME_EXCED_RANGE};
+        return {FromWide(buffer), 0};
+    }
+
+    std::optional<Listing> ListDirectory(const Path& directory) override {
+        Path pattern = directory;
+        if (pattern.empty() || pattern.back() != u'\\')
+            pattern += u'\\';
+        pattern += u'*';
+        WIN32_FIND_DATAW found;
+        HANDLE search = ::FindFirstFileW(Wide(pattern), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return std::nullopt;
+        Listing listing;
+        do {
+            const Path name = FromWide(found.cFileName);
+            if (name == u"." || name == u"..")
+                continue;
+            listing.entries.push_back(
+                {name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (::FindNextFileW(search, &found));
+        listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+        ::FindClose(search);
+        return listing;
+    }
+};
+
 } // namespace
 
-File OpenFile(const Path& path, const char* mode) {
-    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return File(::_wfopen(Wide(path), wideMode.c_str()));
-}
-
-std::optional<uint64_t> FileSize(const Path& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data))
-        return std::nullopt;
-    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
-bool RemoveFile(const Path& path) {
-    return ::DeleteFileW(Wide(path)) != 0;
-}
-
-CurrentDirectory TakeCurrentDirectory() {
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
-    if (length == 0)
-        return {Path(), static_cast<int>(::GetLastError())};
-    if (length >= MAX_PATH)
-        return {Path(), ERROR_FILENAME_EXCED_RANGE};
-    return {FromWide(buffer), 0};
-}
-
-std::optional<Listing> ListDirectory(const Path& directory) {
-    Path pattern = directory;
-    if (pattern.empty() || pattern.back() != u'\\')
-        pattern += u'\\';
-    pattern += u'*';
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(Wide(pattern), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    Listing listing;
-    do {
-        const Path name = FromWide(found.cFileName);
-        if (name == u"." || name == u"..")
-            continue;
-        listing.entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (::FindNextFileW(search, &found));
-    listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
-    ::FindClose(search);
-    return listing;
+Files& SystemFiles() {
+    static WindowsFiles files;
+    return files;
 }
 
 } // namespace package
