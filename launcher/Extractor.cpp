@@ -23,7 +23,9 @@ bool CopyData(FileStream& in, FileStream& out, uint32_t length, std::vector<uint
             return false;
         }
         if (got != want) {
-            console.Line("ERROR:" + name + " ends early, the package is damaged!");
+            console.Line(in.ReadFailed()
+                             ? "ERROR:Read " + name + " error!"
+                             : "ERROR:" + name + " ends early, the package is damaged!");
             return false;
         }
         left -= static_cast<uint32_t>(got);
@@ -37,6 +39,12 @@ Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vec
                      Files& files, Console& console) {
     uint8_t field[kNameFieldBytes];
     const size_t fieldBytes = package.Read(field, sizeof field);
+    // Only the end of the file ends the archive. A read that failed may have left any part of the
+    // kit unread, and a wizard started on part of a kit would flash part of an update.
+    if (package.ReadFailed()) {
+        console.Line("ERROR:Read self error!");
+        return Unpacked::Failed;
+    }
     if (fieldBytes == 0)
         return Unpacked::ArchiveEnded;
     const Path name = DecodeName(field, fieldBytes);
@@ -54,6 +62,12 @@ Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vec
     uint8_t lengthBytes[kLengthBytes];
     if (package.Read(lengthBytes, sizeof lengthBytes) != sizeof lengthBytes) {
         console.Line("ERROR:Read first file length error!");
+        // A package that ends here leaves the entry's empty file, as it always has; one that
+        // could not be read leaves nothing of the entry.
+        if (package.ReadFailed()) {
+            out.reset();
+            files.RemoveFile(name);
+        }
         return Unpacked::Failed;
     }
     const bool copied = CopyData(package, *out, GetLe32(lengthBytes), buffer, Utf8(name), console);
