@@ -69,33 +69,33 @@ bool IsSkipped(const Path& name) {
     return name == u"." || name == u".." || name == u"MakeKov.exe" || name == kPackageName;
 }
 
-enum class Bound {
-    All,       // every file of the directory
-    SoFar,     // the directory could not be read to its end: what was bound stays, silently
-    Abandoned, // a file could not be bound: the partial package must go
-};
-
-// Everything after the stub: one entry per file of the current directory.
-Bound BindDirectory(FileStream& out, std::vector<uint8_t>& buffer, Files& files, Console& console) {
+// Everything after the stub: one entry per file of the current directory. False when the bind
+// must be abandoned.
+bool BindDirectory(FileStream& out, std::vector<uint8_t>& buffer, Files& files, Console& console) {
     const CurrentDirectory current = files.TakeCurrentDirectory();
     console.Line("Current path is " + Utf8(current.path));
     if (current.error != 0) {
         console.Line("GetCurrentDirectory failed (" + std::to_string(current.error) + ")");
-        return Bound::SoFar;
+        return false;
     }
-    const std::optional<Listing> listing = files.ListDirectory(current.path);
-    if (!listing)
-        return Bound::SoFar;
-    for (const DirectoryEntry& entry : listing->entries) {
+    // A package that lacks some of the folder's files would unpack a kit with parts missing, and
+    // with the image among what was bound it is large enough to run as a package.
+    const Listing listing = files.ListDirectory(current.path);
+    if (listing.error != 0) {
+        console.Line("ERROR: Cann't list the current directory (" + std::to_string(listing.error) +
+                     ")!");
+        return false;
+    }
+    for (const DirectoryEntry& entry : listing.entries) {
         if (entry.directory)
             continue;
         console.Line("File name is " + Utf8(entry.name));
         if (IsSkipped(entry.name))
             continue;
         if (!AppendEntry(out, entry, buffer, files, console))
-            return Bound::Abandoned;
+            return false;
     }
-    return listing->complete ? Bound::All : Bound::SoFar;
+    return true;
 }
 
 } // namespace
@@ -137,7 +137,7 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console, Files& 
         console.Line("ERROR: Cann't create the final file!");
         return;
     }
-    Bound bound = Bound::Abandoned;
+    bool bound = false;
     if (out->Write(image.data(), image.size())) {
         console.Line("Bind self OK! Self length:" + Number(selfLength));
         bound = BindDirectory(*out, image, files, console);
@@ -145,14 +145,14 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console, Files& 
         console.Line("ERROR: Cann't write the final file!");
     }
     // Success is told only once every byte has reached the file.
-    if (!out->Close() && bound != Bound::Abandoned) {
+    if (!out->Close() && bound) {
         console.Line("ERROR: Cann't write the final file!");
-        bound = Bound::Abandoned;
+        bound = false;
     }
-    if (bound == Bound::Abandoned)
-        files.RemoveFile(kPackageName);
-    else if (bound == Bound::All)
+    if (bound)
         console.Line("Kov bind succeed!");
+    else
+        files.RemoveFile(kPackageName);
 }
 
 } // namespace package

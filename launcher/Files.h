@@ -43,7 +43,9 @@ struct DirectoryEntry {
 };
 struct Listing {
     std::vector<DirectoryEntry> entries;
-    bool complete = true; // false when the listing failed part-way, after `entries`
+    // The system's error code when the listing could not be started (no entries) or failed
+    // part-way (after `entries`); 0 when it went to the end.
+    int error = 0;
 };
 
 class Files {
@@ -55,9 +57,8 @@ public:
     virtual std::optional<uint64_t> FileSize(const Path& path) = 0;
     virtual bool RemoveFile(const Path& path) = 0;
     virtual CurrentDirectory TakeCurrentDirectory() = 0;
-    // Lists `directory` in the platform's order, "." and ".." left out; nothing when the listing
-    // cannot be started.
-    virtual std::optional<Listing> ListDirectory(const Path& directory) = 0;
+    // Lists `directory` in the platform's order, "." and ".." left out.
+    virtual Listing ListDirectory(const Path& directory) = 0;
 };
 
 // The system's files.

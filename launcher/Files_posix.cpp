@@ -65,11 +65,13 @@ public:
         return {FromNative(buffer), 0};
     }
 
-    std::optional<Listing> ListDirectory(const Path& directory) override {
-        DIR* dir = ::opendir(Native(directory).c_str());
-        if (!dir)
-            return std::nullopt;
+    Listing ListDirectory(const Path& directory) override {
         Listing listing;
+        DIR* dir = ::opendir(Native(directory).c_str());
+        if (!dir) {
+            listing.error = errno;
+            return listing;
+        }
         errno = 0;
         while (const dirent* entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
@@ -81,7 +83,7 @@ public:
             listing.entries.push_back({FromNative(name), isDirectory});
             errno = 0;
         }
-        listing.complete = errno == 0;
+        listing.error = errno;
         ::closedir(dir);
         return listing;
     }

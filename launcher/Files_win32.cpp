@@ -43,16 +43,18 @@ public:
         return {FromWide(buffer), 0};
     }
 
-    std::optional<Listing> ListDirectory(const Path& directory) override {
+    Listing ListDirectory(const Path& directory) override {
         Path pattern = directory;
         if (pattern.empty() || pattern.back() != u'\\')
             pattern += u'\\';
         pattern += u'*';
+        Listing listing;
         WIN32_FIND_DATAW found;
         HANDLE search = ::FindFirstFileW(Wide(pattern), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return std::nullopt;
-        Listing listing;
+        if (search == INVALID_HANDLE_VALUE) {
+            listing.error = static_cast<int>(::GetLastError());
+            return listing;
+        }
         do {
             const Path name = FromWide(found.cFileName);
             if (name == u"." || name == u"..")
@@ -60,7 +62,9 @@ public:
             listing.entries.push_back(
                 {name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         } while (::FindNextFileW(search, &found));
-        listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_NO_MORE_FILES)
+            listing.error = static_cast<int>(error);
         ::FindClose(search);
         return listing;
     }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Binder.h"
+#include "FaultyFiles.h"
 #include "PackageBytes.h"
 #include "TempDir.h"
 
@@ -61,7 +62,9 @@ protected:
     const Bytes builder = FakeBuilder();
 
     void SetUp() override { dir.Write("MakeKov.exe", builder); }
-    void Bind() { package::BindPackage(u"MakeKov.exe", 0x12345678, console); }
+    void Bind(package::Files& files = package::SystemFiles()) {
+        package::BindPackage(u"MakeKov.exe", 0x12345678, console, files);
+    }
     bool PackageExists() const { return std::filesystem::exists(dir.File("Kov.exe")); }
 };
 
@@ -149,6 +152,45 @@ TEST_F(Binder, AFileThatCannotBeBoundRemovesThePartialPackage) {
     EXPECT_TRUE(console.Has("ERROR: Cann't get the empty.bin file info."));
     EXPECT_FALSE(console.Has("Kov bind succeed!"));
     EXPECT_FALSE(PackageExists());
+}
+
+// A folder that cannot be listed whole would give a package that lacks part of the kit, and one
+// that may well be large enough to run as a package; none is left.
+TEST_F(Binder, AFolderThatCannotBeListedWholeLeavesNoPackage) {
+    dir.Write("a.bin", Pattern(10, 1));
+    dir.Write("b.bin", Pattern(11, 2));
+    const std::string here = "Current path is " + std::filesystem::current_path().string();
+    const struct {
+        const char* what;
+        int currentDirectoryError;
+        std::optional<FaultyFiles::ListingFault> listingFault;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"the current directory cannot be taken",
+         2,
+         std::nullopt,
+         {"Current path is ", "GetCurrentDirectory failed (2)"}},
+        {"the listing cannot be started",
+         0,
+         FaultyFiles::ListingFault{0, 5},
+         {here, "ERROR: Cann't list the current directory (5)!"}},
+        {"the listing fails part-way",
+         0,
+         FaultyFiles::ListingFault{3, 1117},
+         {here, "ERROR: Cann't list the current directory (1117)!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultyFiles files;
+        files.currentDirectoryError = c.currentDirectoryError;
+        files.listingFault = c.listingFault;
+        console.lines.clear();
+        Bind(files);
+        std::vector<std::string> expected = {"Bind self OK! Self length:1000"};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(console.lines, expected);
+        EXPECT_FALSE(PackageExists());
+    }
 }
 
 #ifdef __linux__

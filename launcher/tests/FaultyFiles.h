@@ -46,6 +46,15 @@ struct FaultyFiles : package::Files {
     // Reading the file opened by this name fails `failAt` bytes into it.
     package::Path failingFile;
     uint64_t failAt = 0;
+    // The system's error code for a current directory that cannot be taken.
+    int currentDirectoryError = 0;
+    // A listing that fails with `error` after the first `listed` entries of the real one (none:
+    // it cannot be started).
+    struct ListingFault {
+        size_t listed;
+        int error;
+    };
+    std::optional<ListingFault> listingFault;
 
     package::File Open(const package::Path& path, const char* mode) override {
         package::File file = real.Open(path, mode);
@@ -58,9 +67,17 @@ struct FaultyFiles : package::Files {
     }
     bool RemoveFile(const package::Path& path) override { return real.RemoveFile(path); }
     package::CurrentDirectory TakeCurrentDirectory() override {
+        if (currentDirectoryError != 0)
+            return {package::Path(), currentDirectoryError};
         return real.TakeCurrentDirectory();
     }
-    std::optional<package::Listing> ListDirectory(const package::Path& directory) override {
-        return real.ListDirectory(directory);
+    package::Listing ListDirectory(const package::Path& directory) override {
+        package::Listing listing = real.ListDirectory(directory);
+        if (listingFault) {
+            if (listing.entries.size() > listingFault->listed)
+                listing.entries.resize(listingFault->listed);
+            listing.error = listingFault->error;
+        }
+        return listing;
     }
 };
