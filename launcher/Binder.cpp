@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "PackageFormat.h"
@@ -16,11 +17,22 @@ std::string Number(uint64_t value) {
     return std::to_string(value);
 }
 
-// Appends one file's entry through `buffer`. The entry holds exactly the size recorded in its
-// length field; a file that turns out shorter or longer than that stops the bind, since a
-// length that disagrees with its data would make every later entry unreadable.
-bool AppendEntry(FileStream& out, const DirectoryEntry& entry, std::vector<uint8_t>& buffer,
-                 Files& files, Console& console) {
+// The files that are never bound, whatever names the folder lists them by.
+struct OwnFiles {
+    std::optional<FileIdentity> package;
+    std::optional<FileIdentity> builder;
+
+    bool Holds(const std::optional<FileIdentity>& file) const {
+        return file && (file == package || file == builder);
+    }
+};
+
+// Appends one file's entry through `buffer`, reading it from `in`, which is null when the file
+// could not be opened. The entry holds exactly the size recorded in its length field; a file
+// that turns out shorter or longer than that stops the bind, since a length that disagrees with
+// its data would make every later entry unreadable.
+bool AppendEntry(FileStream& out, const DirectoryEntry& entry, File in,
+                 std::vector<uint8_t>& buffer, Files& files, Console& console) {
     const std::string name = Utf8(entry.name);
     const std::optional<uint64_t> size = files.FileSize(entry.name);
     if (!size || *size == 0) {
@@ -31,7 +43,6 @@ bool AppendEntry(FileStream& out, const DirectoryEntry& entry, std::vector<uint8
         console.Line("ERROR: The " + name + " file is too large to bind.");
         return false;
     }
-    File in = files.Open(entry.name, "rb");
     if (!in) {
         console.Line("ERROR: Cann't open " + name + " file.");
         return false;
@@ -71,7 +82,8 @@ bool IsSkipped(const Path& name) {
 
 // Everything after the stub: one entry per file of the current directory. False when the bind
 // must be abandoned.
-bool BindDirectory(FileStream& out, std::vector<uint8_t>& buffer, Files& files, Console& console) {
+bool BindDirectory(FileStream& out, const OwnFiles& own, std::vector<uint8_t>& buffer, Files& files,
+                   Console& console) {
     const CurrentDirectory current = files.TakeCurrentDirectory();
     console.Line("Current path is " + Utf8(current.path));
     if (current.error != 0) {
@@ -92,7 +104,13 @@ bool BindDirectory(FileStream& out, std::vector<uint8_t>& buffer, Files& files, 
         console.Line("File name is " + Utf8(entry.name));
         if (IsSkipped(entry.name))
             continue;
-        if (!AppendEntry(out, entry, buffer, files, console))
+        // Where names fold, as on Windows, a leftover "kov.exe" is the package being written,
+        // and either program may have a second name (a link) here: only what a name leads to
+        // tells, and a package that held itself could never be read back.
+        File in = files.Open(entry.name, "rb");
+        if (in && own.Holds(in->Identity()))
+            continue;
+        if (!AppendEntry(out, entry, std::move(in), buffer, files, console))
             return false;
     }
     return true;
@@ -113,12 +131,14 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console, Files& 
         console.Line("ERROR:binding self length error!");
         return;
     }
+    OwnFiles own;
     {
         File self = files.Open(ownPath, "rb");
         if (!self) {
             console.Line("ERROR:open self error!");
             return;
         }
+        own.builder = self->Identity();
         if (self->Read(image.data(), image.size()) != image.size()) {
             console.Line("ERROR:Binding self, cann't read self!");
             return;
@@ -137,10 +157,11 @@ void BindPackage(const Path& ownPath, uint32_t marker, Console& console, Files& 
         console.Line("ERROR: Cann't create the final file!");
         return;
     }
+    own.package = out->Identity();
     bool bound = false;
     if (out->Write(image.data(), image.size())) {
         console.Line("Bind self OK! Self length:" + Number(selfLength));
-        bound = BindDirectory(*out, image, files, console);
+        bound = BindDirectory(*out, own, image, files, console);
     } else {
         console.Line("ERROR: Cann't write the final file!");
     }

@@ -15,6 +15,16 @@ namespace package {
 
 using Path = std::u16string;
 
+// What a name leads to: the same for every name of one file (in any letter case, through any
+// link), different for different files.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+};
+inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
 // An open file.
 class FileStream {
 public:
@@ -27,6 +37,8 @@ public:
     virtual bool Write(const uint8_t* from, size_t size) = 0;
     // Moves to `offset` from the start of the file; false when it cannot.
     virtual bool Seek(uint64_t offset) = 0;
+    // The open file's identity, or nothing when the system cannot tell.
+    virtual std::optional<FileIdentity> Identity() const = 0;
     // Closes the file; false when what was written did not all reach it.
     virtual bool Close() = 0;
 };

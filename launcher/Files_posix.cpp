@@ -42,6 +42,17 @@ Path FromNative(const std::string& text) {
     return out;
 }
 
+} // namespace
+
+std::optional<FileIdentity> IdentityOf(std::FILE* file) {
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+namespace {
+
 class PosixFiles : public Files {
 public:
     File Open(const Path& path, const char* mode) override {

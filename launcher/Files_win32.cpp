@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include "StdioFile.h"
@@ -15,6 +16,22 @@ const wchar_t* Wide(const Path& path) {
 Path FromWide(const wchar_t* text) {
     return Path(reinterpret_cast<const char16_t*>(text));
 }
+
+} // namespace
+
+std::optional<FileIdentity> IdentityOf(std::FILE* file) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info))
+        return std::nullopt;
+    const uint64_t index = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    // Some network file systems give every file the number 0; that tells no two files apart.
+    if (index == 0)
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, index};
+}
+
+namespace {
 
 class WindowsFiles : public Files {
 public:

@@ -7,6 +7,9 @@
 
 namespace package {
 
+// The identity of a file open through C stdio; each platform's files tell it their own way.
+std::optional<FileIdentity> IdentityOf(std::FILE* file);
+
 // A file opened through C stdio, as both platforms open theirs.
 class StdioFile : public FileStream {
 public:
@@ -28,6 +31,9 @@ public:
     bool Seek(uint64_t offset) override {
         return file_ && offset <= LONG_MAX &&
                std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0;
+    }
+    std::optional<FileIdentity> Identity() const override {
+        return file_ ? IdentityOf(file_) : std::nullopt;
     }
     bool Close() override {
         std::FILE* file = file_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "Binder.h"
@@ -205,16 +206,81 @@ TEST_F(Binder, AFileShorterThanItsSizeStopsTheBind) {
     EXPECT_TRUE(console.Has("ERROR: Cann't read the whole shrinking.txt file."));
     EXPECT_FALSE(PackageExists());
 }
+#endif
 
-// A link to the package being written: it grows while its recorded size is being copied.
+// A file still being written while it is bound: its entry would carry a length that disagrees
+// with its data.
 TEST_F(Binder, AFileThatGrowsWhileBoundStopsTheBind) {
-    dir.Write("MakeKov.exe", FakeBuilder(100000)); // written past any stdio buffer at once
-    std::filesystem::create_symlink("Kov.exe", dir.File("grows.bin"));
-    Bind();
+    dir.Write("grows.bin", Pattern(10, 1));
+    FaultyFiles files;
+    files.growingFile = u"grows.bin";
+    Bind(files);
     EXPECT_TRUE(console.Has("ERROR: The grows.bin file grew while it was bound."));
     EXPECT_FALSE(PackageExists());
 }
+
+// Neither the package being written nor the builder is bound under another name the folder lists
+// it by: a name in another letter case, which is the same file where names fold as on Windows,
+// or a second link to it.
+TEST_F(Binder, ThePackageAndTheBuilderAreNotBoundUnderOtherNames) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* what;
+        const char16_t* builder;
+        std::function<void(const TempDir&)> make;
+    } cases[] = {
+        {"the builder named in other letters", u"makekov.exe",
+         [&](const TempDir& d) { d.Write("makekov.exe", builder); }},
+        {"a hard link to the builder", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             fs::create_hard_link(d.File("MakeKov.exe"), d.File("Builder copy.exe"));
+         }},
+        {"a hard link to an older package, which is written over", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             d.Write("Kov.exe", Pattern(5000, 6));
+             fs::create_hard_link(d.File("Kov.exe"), d.File("Kov copy.exe"));
+         }},
+#ifdef _WIN32
+        {"an older package named in other letters, which is written over", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             d.Write("kov.exe", Pattern(5000, 6));
+         }},
+#else
+        {"a symbolic link to the package", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             fs::create_symlink("Kov.exe", d.File("Kov link.exe"));
+         }},
 #endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        ScopedCwd inFolder(folder.Path());
+        c.make(folder);
+        folder.Write("a.bin", Pattern(10, 1));
+        console.lines.clear();
+        package::BindPackage(c.builder, 0x12345678, console);
+        EXPECT_EQ(console.lines.back(), "Kov bind succeed!");
+        Bytes package;
+        for (const auto& entry : fs::directory_iterator(folder.Path())) {
+            if (entry.path().filename().string() == "Kov.exe" ||
+                entry.path().filename().string() == "kov.exe")
+                package = ReadAll(entry.path().string());
+        }
+        if (package.size() < 1000) {
+            ADD_FAILURE() << "no package";
+            continue;
+        }
+        std::map<std::u16string, Bytes> entries;
+        for (const Entry& e : EntriesOf(package, 1000))
+            entries[e.name] = e.data;
+        EXPECT_EQ(entries, (std::map<std::u16string, Bytes>{{u"a.bin", Pattern(10, 1)}}));
+    }
+}
 
 TEST_F(Binder, FailuresBeforeTheStubWriteNothing) {
     const struct {

@@ -32,6 +32,7 @@ public:
         position_ = offset;
         return true;
     }
+    std::optional<package::FileIdentity> Identity() const override { return real_->Identity(); }
     bool Close() override { return real_->Close(); }
 
 private:
@@ -41,11 +42,36 @@ private:
     bool failed_ = false;
 };
 
+// A real file that reads on past its end, as one that is still being written: `extra` more
+// bytes arrive once its own have been read.
+class GrowingReads : public package::FileStream {
+public:
+    GrowingReads(package::File real, size_t extra) : real_(std::move(real)), extra_(extra) {}
+
+    size_t Read(uint8_t* into, size_t size) override {
+        size_t got = real_->Read(into, size);
+        for (; got < size && extra_ > 0 && !real_->ReadFailed(); --extra_)
+            into[got++] = 0x47;
+        return got;
+    }
+    bool ReadFailed() const override { return real_->ReadFailed(); }
+    bool Write(const uint8_t* from, size_t size) override { return real_->Write(from, size); }
+    bool Seek(uint64_t offset) override { return real_->Seek(offset); }
+    std::optional<package::FileIdentity> Identity() const override { return real_->Identity(); }
+    bool Close() override { return real_->Close(); }
+
+private:
+    package::File real_;
+    size_t extra_;
+};
+
 struct FaultyFiles : package::Files {
     package::Files& real = package::SystemFiles();
     // Reading the file opened by this name fails `failAt` bytes into it.
     package::Path failingFile;
     uint64_t failAt = 0;
+    // The file opened by this name grows while it is read.
+    package::Path growingFile;
     // The system's error code for a current directory that cannot be taken.
     int currentDirectoryError = 0;
     // A listing that fails with `error` after the first `listed` entries of the real one (none:
@@ -60,6 +86,8 @@ struct FaultyFiles : package::Files {
         package::File file = real.Open(path, mode);
         if (file && path == failingFile)
             return std::make_unique<FailingReads>(std::move(file), failAt);
+        if (file && path == growingFile)
+            return std::make_unique<GrowingReads>(std::move(file), 100);
         return file;
     }
     std::optional<uint64_t> FileSize(const package::Path& path) override {
