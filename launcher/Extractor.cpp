@@ -33,8 +33,10 @@ bool CopyData(FileStream& in, FileStream& out, uint32_t length, std::vector<uint
     return true;
 }
 
-// Unpacks the entry at the package's read position. Appends the file to `unpacked` once it is
-// whole, or removes it when its data could not be written whole.
+// Unpacks the entry at the package's read position. The file takes the entry's name once it is
+// whole, and is then appended to `unpacked`; otherwise the name keeps what it held. The package
+// never removes a name it has not written itself: under Wine that would remove what a link
+// there leads to.
 Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vector<Path>& unpacked,
                      Files& files, Console& console) {
     uint8_t field[kNameFieldBytes];
@@ -54,7 +56,8 @@ Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vec
         console.Line("ERROR:Unsafe file name in the package!");
         return Unpacked::Failed;
     }
-    File out = files.Open(name, "wb");
+    // Writing through a link already at the name would change whatever it leads to, anywhere.
+    File out = files.CreateAnew(name);
     if (!out) {
         console.Line("ERROR:Create first file error!");
         return Unpacked::Failed;
@@ -64,18 +67,14 @@ Unpacked UnpackEntry(FileStream& package, std::vector<uint8_t>& buffer, std::vec
         console.Line("ERROR:Read first file length error!");
         // A package that ends here leaves the entry's empty file, as it always has; one that
         // could not be read leaves nothing of the entry.
-        if (package.ReadFailed()) {
-            out.reset();
-            files.RemoveFile(name);
-        }
+        if (!package.ReadFailed())
+            out->Close();
         return Unpacked::Failed;
     }
-    const bool copied = CopyData(package, *out, GetLe32(lengthBytes), buffer, Utf8(name), console);
-    const bool closed = out->Close();
-    if (!copied || !closed) {
-        if (copied)
-            console.Line("ERROR:Write " + Utf8(name) + " error!");
-        files.RemoveFile(name);
+    if (!CopyData(package, *out, GetLe32(lengthBytes), buffer, Utf8(name), console))
+        return Unpacked::Failed;
+    if (!out->Close()) {
+        console.Line("ERROR:Write " + Utf8(name) + " error!");
         return Unpacked::Failed;
     }
     unpacked.push_back(name);

@@ -65,6 +65,12 @@ public:
     virtual ~Files() = default;
     // Opens with a C stdio mode ("rb", "wb"); null when it cannot.
     virtual File Open(const Path& path, const char* mode) = 0;
+    // A new file to write under `name`. It is written aside and takes the name when it is closed
+    // whole, in place of whatever stood there: a file, or a link, which is replaced itself and
+    // never written through, so what it leads to stays as it was. Dropped without Close(), or
+    // when Close() fails, it leaves the name as it was. Null when a folder, or what the system
+    // shows as one, stands at the name, or nothing can be written beside it.
+    virtual File CreateAnew(const Path& name) = 0;
     // The size of the file by that name, or nothing when it cannot be asked.
     virtual std::optional<uint64_t> FileSize(const Path& path) = 0;
     virtual bool RemoveFile(const Path& path) = 0;

@@ -1,7 +1,11 @@
 #include "Files.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include <string>
+#include <utility>
 
 #include "StdioFile.h"
 
@@ -33,12 +37,82 @@ std::optional<FileIdentity> IdentityOf(std::FILE* file) {
 
 namespace {
 
+// A file written aside and renamed over its name once whole. The rename replaces whatever stands
+// at the name, a file's symbolic link included, and never touches what a link leads to; deleting
+// the name first would not do, since under Wine DeleteFileW on a Unix link deletes its target.
+class NewFile : public StdioFile {
+public:
+    NewFile(std::FILE* file, std::wstring aside, std::wstring name)
+        : StdioFile(file), aside_(std::move(aside)), name_(std::move(name)) {}
+    ~NewFile() override {
+        if (!closed_) {
+            StdioFile::Close();
+            ::DeleteFileW(aside_.c_str());
+        }
+    }
+
+    bool Close() override {
+        if (closed_)
+            return false;
+        closed_ = true;
+        if (StdioFile::Close() &&
+            ::MoveFileExW(aside_.c_str(), name_.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        ::DeleteFileW(aside_.c_str());
+        return false;
+    }
+
+private:
+    std::wstring aside_;
+    std::wstring name_;
+    bool closed_ = false;
+};
+
 class WindowsFiles : public Files {
 public:
     File Open(const Path& path, const char* mode) override {
         const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
         std::FILE* file = ::_wfopen(Wide(path), wideMode.c_str());
         return file ? std::make_unique<StdioFile>(file) : nullptr;
+    }
+
+    File CreateAnew(const Path& name) override {
+        // A junction or a folder's link looks like a folder here, and so does a Unix link to a
+        // folder under Wine; none is removed, since removing may reach what it leads to. A
+        // read-only file could not be replaced either; both are told before anything is written.
+        const DWORD attributes = ::GetFileAttributesW(Wide(name));
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+            return nullptr;
+        // Beside it under a name of its own; CREATE_NEW also refuses a link someone put there.
+        static unsigned made = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::wstring aside = L"~kov" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                       std::to_wstring(made++) + L".part";
+            HANDLE handle = ::CreateFileW(aside.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle == INVALID_HANDLE_VALUE) {
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                    continue;
+                return nullptr;
+            }
+            const int fd =
+                ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+            if (fd < 0) {
+                ::CloseHandle(handle);
+                ::DeleteFileW(aside.c_str());
+                return nullptr;
+            }
+            std::FILE* file = ::_fdopen(fd, "wb");
+            if (!file) {
+                ::_close(fd);
+                ::DeleteFileW(aside.c_str());
+                return nullptr;
+            }
+            return std::make_unique<NewFile>(file, aside, std::wstring(Wide(name)));
+        }
+        return nullptr;
     }
 
     std::optional<uint64_t> FileSize(const Path& path) override {

@@ -185,6 +185,69 @@ TEST_F(Extractor, AReadErrorStopsLikeADamagedPackage) {
     }
 }
 
+// What a folder holds, its subfolders' files under their paths, and each subfolder as its path
+// with a slash.
+std::map<std::string, Bytes> Tree(const std::string& dir) {
+    std::map<std::string, Bytes> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string path = fs::relative(entry.path(), dir).generic_string();
+        if (entry.is_directory())
+            tree[path + "/"] = {};
+        else
+            tree[path] = ReadAll(entry.path().string());
+    }
+    return tree;
+}
+
+// A link that already stands at an entry's name, to a file or a place elsewhere, is replaced by
+// the entry's file: nothing is written through it, so whatever it leads to stays as it was.
+TEST_F(Extractor, ALinkAtAnEntrysNameIsReplacedNotWrittenThrough) {
+    const std::map<std::string, Bytes> kit = {{"KovShop.exe", Pattern(10, 1)},
+                                              {"WMUPDAT.DIP", Pattern(300000, 2)}};
+    for (const auto& [name, data] : kit)
+        AppendEntry(package, Utf16(name), data);
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& at, const fs::path& elsewhere)> make;
+    } cases[] = {
+        {"a hard link to a file elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_hard_link(elsewhere / "precious.bin", at);
+         }},
+#ifndef _WIN32
+        {"a symbolic link to a file elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_symlink(elsewhere / "precious.bin", at);
+         }},
+        {"a symbolic link to a name elsewhere that nothing holds yet",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_symlink(elsewhere / "planted.bin", at);
+         }},
+        {"a symbolic link to a folder elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_directory_symlink(elsewhere / "folder", at);
+         }},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir elsewhere;
+        elsewhere.Write("precious.bin", Pattern(64, 3));
+        fs::create_directories(elsewhere.File("folder"));
+        const std::map<std::string, Bytes> before = Tree(elsewhere.Path());
+        c.make(work.File("WMUPDAT.DIP"), elsewhere.Path());
+        host = Host();
+        host.dir = work.Path();
+        Run();
+        EXPECT_EQ(host.lines, kWholeRun);
+        EXPECT_EQ(host.seenByWizard, kit);
+        EXPECT_EQ(Tree(elsewhere.Path()), before);
+        EXPECT_TRUE(fs::is_empty(work.Path()));
+        for (const auto& entry : fs::directory_iterator(work.Path()))
+            fs::remove_all(entry.path());
+    }
+}
+
 TEST_F(Extractor, HostileNamesCreateNothingAndStartNothing) {
     const std::u16string names[] = {u"../escaped.txt",
                                     u"..\\escaped.txt",

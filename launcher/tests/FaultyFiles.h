@@ -90,6 +90,7 @@ struct FaultyFiles : package::Files {
             return std::make_unique<GrowingReads>(std::move(file), 100);
         return file;
     }
+    package::File CreateAnew(const package::Path& name) override { return real.CreateAnew(name); }
     std::optional<uint64_t> FileSize(const package::Path& path) override {
         return real.FileSize(path);
     }
