@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "PackageFormat.h"
@@ -27,12 +26,11 @@ struct OwnFiles {
     }
 };
 
-// Appends one file's entry through `buffer`, reading it from `in`, which is null when the file
-// could not be opened. The entry holds exactly the size recorded in its length field; a file
-// that turns out shorter or longer than that stops the bind, since a length that disagrees with
-// its data would make every later entry unreadable.
-bool AppendEntry(FileStream& out, const DirectoryEntry& entry, File in,
-                 std::vector<uint8_t>& buffer, Files& files, Console& console) {
+// Appends one file's entry through `buffer`. The entry holds exactly the size recorded in its
+// length field; a file that turns out shorter or longer than that stops the bind, since a
+// length that disagrees with its data would make every later entry unreadable.
+bool AppendEntry(FileStream& out, const DirectoryEntry& entry, std::vector<uint8_t>& buffer,
+                 Files& files, Console& console) {
     const std::string name = Utf8(entry.name);
     const std::optional<uint64_t> size = files.FileSize(entry.name);
     if (!size || *size == 0) {
@@ -43,6 +41,7 @@ bool AppendEntry(FileStream& out, const DirectoryEntry& entry, File in,
         console.Line("ERROR: The " + name + " file is too large to bind.");
         return false;
     }
+    File in = files.Open(entry.name, "rb");
     if (!in) {
         console.Line("ERROR: Cann't open " + name + " file.");
         return false;
@@ -107,10 +106,9 @@ bool BindDirectory(FileStream& out, const OwnFiles& own, std::vector<uint8_t>& b
         // Where names fold, as on Windows, a leftover "kov.exe" is the package being written,
         // and either program may have a second name (a link) here: only what a name leads to
         // tells, and a package that held itself could never be read back.
-        File in = files.Open(entry.name, "rb");
-        if (in && own.Holds(in->Identity()))
+        if (own.Holds(files.Identity(entry.name)))
             continue;
-        if (!AppendEntry(out, entry, std::move(in), buffer, files, console))
+        if (!AppendEntry(out, entry, buffer, files, console))
             return false;
     }
     return true;

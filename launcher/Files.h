@@ -73,6 +73,9 @@ public:
     virtual File CreateAnew(const Path& name) = 0;
     // The size of the file by that name, or nothing when it cannot be asked.
     virtual std::optional<uint64_t> FileSize(const Path& path) = 0;
+    // The identity of the file by that name, asked without reading it (a pipe would block a
+    // reader), or nothing when it cannot be asked.
+    virtual std::optional<FileIdentity> Identity(const Path& path) = 0;
     virtual bool RemoveFile(const Path& path) = 0;
     virtual CurrentDirectory TakeCurrentDirectory() = 0;
     // Lists `directory` in the platform's order, "." and ".." left out.

@@ -127,6 +127,13 @@ public:
         return static_cast<uint64_t>(st.st_size);
     }
 
+    std::optional<FileIdentity> Identity(const Path& path) override {
+        struct stat st {};
+        if (::stat(Native(path).c_str(), &st) != 0)
+            return std::nullopt;
+        return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    }
+
     bool RemoveFile(const Path& path) override { return ::unlink(Native(path).c_str()) == 0; }
 
     CurrentDirectory TakeCurrentDirectory() override {

@@ -23,8 +23,9 @@ Path FromWide(const wchar_t* text) {
 
 } // namespace
 
-std::optional<FileIdentity> IdentityOf(std::FILE* file) {
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+namespace {
+
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info;
     if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info))
         return std::nullopt;
@@ -33,6 +34,12 @@ std::optional<FileIdentity> IdentityOf(std::FILE* file) {
     if (index == 0)
         return std::nullopt;
     return FileIdentity{info.dwVolumeSerialNumber, index};
+}
+
+} // namespace
+
+std::optional<FileIdentity> IdentityOf(std::FILE* file) {
+    return IdentityOf(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file))));
 }
 
 namespace {
@@ -120,6 +127,19 @@ public:
         if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data))
             return std::nullopt;
         return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    }
+
+    std::optional<FileIdentity> Identity(const Path& path) override {
+        // Only the attributes are asked for, so neither the file's content nor its sharing matters;
+        // backup semantics lets a folder be opened too.
+        HANDLE handle = ::CreateFileW(Wide(path), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return std::nullopt;
+        const std::optional<FileIdentity> identity = IdentityOf(handle);
+        ::CloseHandle(handle);
+        return identity;
     }
 
     bool RemoveFile(const Path& path) override { return ::DeleteFileW(Wide(path)) != 0; }

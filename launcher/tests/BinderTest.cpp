@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 
 #include "Binder.h"
 #include "FaultyFiles.h"
 #include "PackageBytes.h"
 #include "TempDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -148,11 +155,30 @@ TEST_F(Binder, ABuilderAloneGivesAPackageOfTheStubOnly) {
 
 TEST_F(Binder, AFileThatCannotBeBoundRemovesThePartialPackage) {
     dir.Write("a.bin", Pattern(10, 1));
-    dir.Write("empty.bin", {});
-    Bind();
-    EXPECT_TRUE(console.Has("ERROR: Cann't get the empty.bin file info."));
-    EXPECT_FALSE(console.Has("Kov bind succeed!"));
-    EXPECT_FALSE(PackageExists());
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+    } cases[] = {
+        {"empty.bin", [](const std::string& path) { std::ofstream{path}; }},
+#ifndef _WIN32
+        // A pipe has no size, and a reader that opened it would wait for a writer.
+        {"pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make(dir.File(c.name));
+        console.lines.clear();
+        auto bind = std::async(std::launch::async, [&] { Bind(); });
+        if (bind.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            std::ofstream{dir.File(c.name)}; // lets a reader that waits on a pipe go on
+            FAIL() << "the bind still waits after 10 s, on " << c.name;
+        }
+        EXPECT_TRUE(console.Has("ERROR: Cann't get the " + std::string(c.name) + " file info."));
+        EXPECT_FALSE(console.Has("Kov bind succeed!"));
+        EXPECT_FALSE(PackageExists());
+        std::filesystem::remove(dir.File(c.name));
+    }
 }
 
 // A folder that cannot be listed whole would give a package that lacks part of the kit, and one

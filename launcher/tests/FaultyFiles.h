@@ -94,6 +94,9 @@ struct FaultyFiles : package::Files {
     std::optional<uint64_t> FileSize(const package::Path& path) override {
         return real.FileSize(path);
     }
+    std::optional<package::FileIdentity> Identity(const package::Path& path) override {
+        return real.Identity(path);
+    }
     bool RemoveFile(const package::Path& path) override { return real.RemoveFile(path); }
     package::CurrentDirectory TakeCurrentDirectory() override {
         if (currentDirectoryError != 0)
