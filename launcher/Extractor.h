@@ -18,8 +18,9 @@ public:
 
 // Package mode: unpacks the entries that follow the stub of `ownPath` (`selfLength` bytes) into
 // the current directory, runs the wizard, and deletes what it unpacked. A package that turns
-// out damaged or hostile part-way stops with a line; the wizard is then not started, and the
-// files unpacked before stay, as after every failure of the extraction.
-void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host);
+// out damaged, unreadable or hostile part-way stops with a line; the wizard is then not started,
+// and the files unpacked before stay, as after every failure of the extraction.
+void RunPackage(const Path& ownPath, uint32_t selfLength, PackageHost& host,
+                Files& files = SystemFiles());
 
 } // namespace package

@@ -77,7 +77,7 @@ int wmain() {
     ::GetModuleFileNameW(nullptr, own, MAX_PATH);
     const package::Path ownPath(reinterpret_cast<const char16_t*>(own));
     WindowsHost host;
-    if (package::IsPackageSize(package::FileSize(ownPath).value_or(0)))
+    if (package::IsPackageSize(package::SystemFiles().FileSize(ownPath).value_or(0)))
         package::RunPackage(ownPath, g_selfLengthWords.selfLength, host);
     else
         package::BindPackage(ownPath, g_selfLengthWords.marker, host);

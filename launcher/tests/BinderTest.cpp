@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 
 #include "Binder.h"
+#include "FaultyFiles.h"
 #include "PackageBytes.h"
 #include "TempDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -61,7 +70,9 @@ protected:
     const Bytes builder = FakeBuilder();
 
     void SetUp() override { dir.Write("MakeKov.exe", builder); }
-    void Bind() { package::BindPackage(u"MakeKov.exe", 0x12345678, console); }
+    void Bind(package::Files& files = package::SystemFiles()) {
+        package::BindPackage(u"MakeKov.exe", 0x12345678, console, files);
+    }
     bool PackageExists() const { return std::filesystem::exists(dir.File("Kov.exe")); }
 };
 
@@ -144,11 +155,69 @@ TEST_F(Binder, ABuilderAloneGivesAPackageOfTheStubOnly) {
 
 TEST_F(Binder, AFileThatCannotBeBoundRemovesThePartialPackage) {
     dir.Write("a.bin", Pattern(10, 1));
-    dir.Write("empty.bin", {});
-    Bind();
-    EXPECT_TRUE(console.Has("ERROR: Cann't get the empty.bin file info."));
-    EXPECT_FALSE(console.Has("Kov bind succeed!"));
-    EXPECT_FALSE(PackageExists());
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+    } cases[] = {
+        {"empty.bin", [](const std::string& path) { std::ofstream{path}; }},
+#ifndef _WIN32
+        // A pipe has no size, and a reader that opened it would wait for a writer.
+        {"pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make(dir.File(c.name));
+        console.lines.clear();
+        auto bind = std::async(std::launch::async, [&] { Bind(); });
+        if (bind.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            std::ofstream{dir.File(c.name)}; // lets a reader that waits on a pipe go on
+            FAIL() << "the bind still waits after 10 s, on " << c.name;
+        }
+        EXPECT_TRUE(console.Has("ERROR: Cann't get the " + std::string(c.name) + " file info."));
+        EXPECT_FALSE(console.Has("Kov bind succeed!"));
+        EXPECT_FALSE(PackageExists());
+        std::filesystem::remove(dir.File(c.name));
+    }
+}
+
+// A folder that cannot be listed whole would give a package that lacks part of the kit, and one
+// that may well be large enough to run as a package; none is left.
+TEST_F(Binder, AFolderThatCannotBeListedWholeLeavesNoPackage) {
+    dir.Write("a.bin", Pattern(10, 1));
+    dir.Write("b.bin", Pattern(11, 2));
+    const std::string here = "Current path is " + std::filesystem::current_path().string();
+    const struct {
+        const char* what;
+        int currentDirectoryError;
+        std::optional<FaultyFiles::ListingFault> listingFault;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"the current directory cannot be taken",
+         2,
+         std::nullopt,
+         {"Current path is ", "GetCurrentDirectory failed (2)"}},
+        {"the listing cannot be started",
+         0,
+         FaultyFiles::ListingFault{0, 5},
+         {here, "ERROR: Cann't list the current directory (5)!"}},
+        {"the listing fails part-way",
+         0,
+         FaultyFiles::ListingFault{3, 1117},
+         {here, "ERROR: Cann't list the current directory (1117)!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultyFiles files;
+        files.currentDirectoryError = c.currentDirectoryError;
+        files.listingFault = c.listingFault;
+        console.lines.clear();
+        Bind(files);
+        std::vector<std::string> expected = {"Bind self OK! Self length:1000"};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(console.lines, expected);
+        EXPECT_FALSE(PackageExists());
+    }
 }
 
 #ifdef __linux__
@@ -163,16 +232,81 @@ TEST_F(Binder, AFileShorterThanItsSizeStopsTheBind) {
     EXPECT_TRUE(console.Has("ERROR: Cann't read the whole shrinking.txt file."));
     EXPECT_FALSE(PackageExists());
 }
+#endif
 
-// A link to the package being written: it grows while its recorded size is being copied.
+// A file still being written while it is bound: its entry would carry a length that disagrees
+// with its data.
 TEST_F(Binder, AFileThatGrowsWhileBoundStopsTheBind) {
-    dir.Write("MakeKov.exe", FakeBuilder(100000)); // written past any stdio buffer at once
-    std::filesystem::create_symlink("Kov.exe", dir.File("grows.bin"));
-    Bind();
+    dir.Write("grows.bin", Pattern(10, 1));
+    FaultyFiles files;
+    files.growingFile = u"grows.bin";
+    Bind(files);
     EXPECT_TRUE(console.Has("ERROR: The grows.bin file grew while it was bound."));
     EXPECT_FALSE(PackageExists());
 }
+
+// Neither the package being written nor the builder is bound under another name the folder lists
+// it by: a name in another letter case, which is the same file where names fold as on Windows,
+// or a second link to it.
+TEST_F(Binder, ThePackageAndTheBuilderAreNotBoundUnderOtherNames) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* what;
+        const char16_t* builder;
+        std::function<void(const TempDir&)> make;
+    } cases[] = {
+        {"the builder named in other letters", u"makekov.exe",
+         [&](const TempDir& d) { d.Write("makekov.exe", builder); }},
+        {"a hard link to the builder", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             fs::create_hard_link(d.File("MakeKov.exe"), d.File("Builder copy.exe"));
+         }},
+        {"a hard link to an older package, which is written over", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             d.Write("Kov.exe", Pattern(5000, 6));
+             fs::create_hard_link(d.File("Kov.exe"), d.File("Kov copy.exe"));
+         }},
+#ifdef _WIN32
+        {"an older package named in other letters, which is written over", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             d.Write("kov.exe", Pattern(5000, 6));
+         }},
+#else
+        {"a symbolic link to the package", u"MakeKov.exe",
+         [&](const TempDir& d) {
+             d.Write("MakeKov.exe", builder);
+             fs::create_symlink("Kov.exe", d.File("Kov link.exe"));
+         }},
 #endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        ScopedCwd inFolder(folder.Path());
+        c.make(folder);
+        folder.Write("a.bin", Pattern(10, 1));
+        console.lines.clear();
+        package::BindPackage(c.builder, 0x12345678, console);
+        EXPECT_EQ(console.lines.back(), "Kov bind succeed!");
+        Bytes package;
+        for (const auto& entry : fs::directory_iterator(folder.Path())) {
+            if (entry.path().filename().string() == "Kov.exe" ||
+                entry.path().filename().string() == "kov.exe")
+                package = ReadAll(entry.path().string());
+        }
+        if (package.size() < 1000) {
+            ADD_FAILURE() << "no package";
+            continue;
+        }
+        std::map<std::u16string, Bytes> entries;
+        for (const Entry& e : EntriesOf(package, 1000))
+            entries[e.name] = e.data;
+        EXPECT_EQ(entries, (std::map<std::u16string, Bytes>{{u"a.bin", Pattern(10, 1)}}));
+    }
+}
 
 TEST_F(Binder, FailuresBeforeTheStubWriteNothing) {
     const struct {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "Extractor.h"
+#include "FaultyFiles.h"
 #include "PackageBytes.h"
 #include "TempDir.h"
 
@@ -51,9 +52,9 @@ protected:
     Bytes package = Pattern(4096, 99); // the stub
 
     void SetUp() override { host.dir = work.Path(); }
-    void Run(uint32_t selfLength = 4096) {
+    void Run(uint32_t selfLength = 4096, package::Files& files = package::SystemFiles()) {
         home.Write("Kov.exe", package);
-        package::RunPackage(u"" + Utf16(home.File("Kov.exe")), selfLength, host);
+        package::RunPackage(u"" + Utf16(home.File("Kov.exe")), selfLength, host, files);
     }
     static std::u16string Utf16(const std::string& ascii) {
         return std::u16string(ascii.begin(), ascii.end());
@@ -146,6 +147,104 @@ TEST_F(Extractor, DamagedPackagesStopBeforeTheWizard) {
         EXPECT_EQ(files, c.files);
         for (const auto& name : files)
             fs::remove(work.File(name));
+    }
+}
+
+// A package file that cannot be read to its end, as from a failing disk or a share that went
+// away, stops as a damaged package does, wherever the reading fails; above all a failure between
+// two entries is not the archive's end, which would start the wizard on part of the kit.
+TEST_F(Extractor, AReadErrorStopsLikeADamagedPackage) {
+    AppendEntry(package, u"KovShop.exe", Pattern(10, 1));
+    AppendEntry(package, u"WMUPDAT.DIP", Pattern(300000, 2));
+    const size_t second = 4096 + 264 + 10;
+    const struct {
+        const char* what;
+        size_t failAt;
+        const char* error;
+    } cases[] = {
+        {"between two entries", second, "ERROR:Read self error!"},
+        {"inside a name field", second + 22, "ERROR:Read self error!"},
+        {"inside a length field", second + 262, "ERROR:Read first file length error!"},
+        {"inside the data", second + 264 + 131072 + 5, "ERROR:Read WMUPDAT.DIP error!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultyFiles files;
+        files.failingFile = Utf16(home.File("Kov.exe"));
+        files.failAt = c.failAt;
+        host.lines.clear();
+        host.wizardRuns = 0;
+        Run(4096, files);
+        EXPECT_EQ(host.lines, (std::vector<std::string>{"Extract files, please wait.", c.error}));
+        EXPECT_EQ(host.wizardRuns, 0);
+        std::vector<std::string> left;
+        for (const auto& [name, data] : Contents(work.Path()))
+            left.push_back(name);
+        EXPECT_EQ(left, std::vector<std::string>{"KovShop.exe"}); // nothing of the failed entry
+        fs::remove(work.File("KovShop.exe"));
+    }
+}
+
+// What a folder holds, its subfolders' files under their paths, and each subfolder as its path
+// with a slash.
+std::map<std::string, Bytes> Tree(const std::string& dir) {
+    std::map<std::string, Bytes> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string path = fs::relative(entry.path(), dir).generic_string();
+        if (entry.is_directory())
+            tree[path + "/"] = {};
+        else
+            tree[path] = ReadAll(entry.path().string());
+    }
+    return tree;
+}
+
+// A link that already stands at an entry's name, to a file or a place elsewhere, is replaced by
+// the entry's file: nothing is written through it, so whatever it leads to stays as it was.
+TEST_F(Extractor, ALinkAtAnEntrysNameIsReplacedNotWrittenThrough) {
+    const std::map<std::string, Bytes> kit = {{"KovShop.exe", Pattern(10, 1)},
+                                              {"WMUPDAT.DIP", Pattern(300000, 2)}};
+    for (const auto& [name, data] : kit)
+        AppendEntry(package, Utf16(name), data);
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& at, const fs::path& elsewhere)> make;
+    } cases[] = {
+        {"a hard link to a file elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_hard_link(elsewhere / "precious.bin", at);
+         }},
+#ifndef _WIN32
+        {"a symbolic link to a file elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_symlink(elsewhere / "precious.bin", at);
+         }},
+        {"a symbolic link to a name elsewhere that nothing holds yet",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_symlink(elsewhere / "planted.bin", at);
+         }},
+        {"a symbolic link to a folder elsewhere",
+         [](const fs::path& at, const fs::path& elsewhere) {
+             fs::create_directory_symlink(elsewhere / "folder", at);
+         }},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir elsewhere;
+        elsewhere.Write("precious.bin", Pattern(64, 3));
+        fs::create_directories(elsewhere.File("folder"));
+        const std::map<std::string, Bytes> before = Tree(elsewhere.Path());
+        c.make(work.File("WMUPDAT.DIP"), elsewhere.Path());
+        host = Host();
+        host.dir = work.Path();
+        Run();
+        EXPECT_EQ(host.lines, kWholeRun);
+        EXPECT_EQ(host.seenByWizard, kit);
+        EXPECT_EQ(Tree(elsewhere.Path()), before);
+        EXPECT_TRUE(fs::is_empty(work.Path()));
+        for (const auto& entry : fs::directory_iterator(work.Path()))
+            fs::remove_all(entry.path());
     }
 }
 

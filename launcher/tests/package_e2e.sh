@@ -187,6 +187,46 @@ scenario_edges() {
     e2e_fail "the small package did not bind"
 }
 
+# What may already stand where the programs write. Beside the builder, a leftover package named
+# in other letters, and the builder itself run under other letters: names fold under Wine as on
+# Windows, so both are the same files as "Kov.exe" and "MakeKov.exe". Where the package unpacks,
+# Unix links at the entries' names, which Windows programs see as the files they lead to.
+scenario_leftovers() {
+  local maker=$E2E_WORK/maker out=$E2E_WORK/bind.txt self
+  kit_with_builder "$maker" --os-size 4
+  rm "$maker/KovShop.exe" # the package then ends on its own, with no wizard to close
+  mv "$maker/MakeKov.exe" "$maker/makekov.exe"
+  self=$(stat -c %s "$maker/makekov.exe")
+  echo "an older package" >"$maker/kov.exe"
+  run_console "$maker" makekov.exe "$out"
+  [ "$(tail -n1 "$out")" = "Kov bind succeed!" ] || e2e_fail "the bind did not succeed"
+  [ "$(ls "$maker" | tr '\n' ' ')" = "Quillo.exe WMUPDAT.DIP Zentro_Comms.dll kov.exe makekov.exe " ] ||
+    e2e_fail "the folder holds: $(ls "$maker")"
+  [ "$(entries_of "$maker/kov.exe" "$self" | cut -d' ' -f1 | sort | tr '\n' ' ')" = \
+    "Quillo.exe WMUPDAT.DIP Zentro_Comms.dll " ] || e2e_fail "entries: $(entries_of "$maker/kov.exe" "$self")"
+
+  local run=$E2E_WORK/run precious=$E2E_WORK/precious.bin
+  head -c 4096 /dev/urandom >"$precious"
+  cp "$precious" "$E2E_WORK/precious.copy"
+  mkdir -p "$run"
+  ln -s "$precious" "$run/WMUPDAT.DIP"
+  ln -s "$E2E_WORK/planted.dll" "$run/Zentro_Comms.dll"
+  run_alone "$maker/kov.exe" "$run" "Extract files, please wait." "Extract files complete." \
+    "Initial to load the application, please wait."
+  cmp -s "$precious" "$E2E_WORK/precious.copy" || e2e_fail "the package wrote through a link"
+  [ ! -e "$E2E_WORK/planted.dll" ] || e2e_fail "the package made a file through a dangling link"
+  [ -z "$(ls -A "$run")" ] || e2e_fail "left behind: $(ls -A "$run")"
+
+  # A link to a folder looks like a folder to Windows programs: the package stops there, and the
+  # folder it leads to stays, empty as it is.
+  local folder=$E2E_WORK/folder
+  mkdir -p "$folder" "$E2E_WORK/run-folder"
+  ln -s "$folder" "$E2E_WORK/run-folder/Quillo.exe"
+  run_alone "$maker/kov.exe" "$E2E_WORK/run-folder" "Extract files, please wait." \
+    "ERROR:Create first file error!"
+  [ -d "$folder" ] && [ -z "$(ls -A "$folder")" ] || e2e_fail "the folder the link led to changed"
+}
+
 [ $# -eq 3 ] || { echo "usage: $0 SCENARIO BIN_DIR OUT_DIR" >&2; exit 2; }
 declare -F "scenario_$1" >/dev/null || { echo "no scenario $1" >&2; exit 2; }
 e2e_begin "package_$1" "$2" "$3"
