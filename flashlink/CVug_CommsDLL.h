@@ -57,9 +57,14 @@ public:
     uint8_t* m_pRxBuffer;
 
 private:
-    int SendFile(t_FILEID id);
-    int SendFlash();
-    int RecvFile(uint32_t length, const char* fileName);
+    // How a file request of the message loop ended. A host file that is missing or cannot be
+    // written costs the device that file alone, and the loop goes on; a device that cannot be
+    // read or written in the middle of a file is gone, and the loop ends.
+    enum FileExchange { FILE_EXCHANGED, FILE_HOST_FAILED, FILE_LINK_FAILED };
+
+    FileExchange SendFile(t_FILEID id);
+    FileExchange SendFlash();
+    FileExchange RecvFile(uint32_t length, const char* fileName);
     int SaveFile(uint32_t length);
 
     int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,

@@ -37,7 +37,11 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
         return false;
     DWORD written = 0;
     const bool ok = WriteFile(file, data, length, &written, nullptr) && written == length;
+    // Only a file on disk is removed: a device under the name is not ours to delete.
+    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
     // Closed whatever the write did, so a failed write leaves no open handle behind.
     CloseHandle(file);
+    if (!ok && onDisk)
+        DeleteFileA(name.c_str());
     return ok;
 }
