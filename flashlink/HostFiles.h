@@ -11,7 +11,7 @@
 // Reads an existing file whole. Only the low 32 bits of a larger file's size are taken.
 bool ReadHostFile(const std::string& name, std::vector<uint8_t>& bytes);
 
-// The size (low 32 bits) of an existing file.
+// The size (low 32 bits) of an existing file. A device or pipe under the name has none.
 bool HostFileSize(const std::string& name, uint32_t& size);
 
 // Creates the file, replacing an existing one, and writes `length` bytes into it. A file that

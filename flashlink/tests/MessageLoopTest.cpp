@@ -9,7 +9,9 @@
 #include "LinkFixture.h"
 #include "TempDir.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #endif
 
@@ -295,6 +297,26 @@ TEST_F(MessageLoop, ALostDeviceEndsItInsteadOfReadingForEver) {
         EXPECT_EQ(messages.shown, Lines{lost});
     }
 }
+
+#if defined(_WIN32)
+// Names that open but hold no file on disk: a device, and a pipe, whose size cannot be taken at
+// all. Neither is answered, rather than with a size of 0 or of 4 GiB less one byte.
+TEST_F(MessageLoop, AFlashFileThatIsNoFileOnDiskGetsNoAnswer) {
+    const std::string pipeName =
+        "\\\\.\\pipe\\kov-flash-file-" + std::to_string(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096,
+                                     4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    for (const std::string& name : {std::string("NUL"), pipeName}) {
+        pipe.written.clear();
+        link.SetHostFile(HOST_FLASH_FILE, name.c_str());
+        Queue({wire::MSG_REQUEST_FLASH_SIZE, wire::WORD_ACK});
+        EXPECT_EQ(link.MessageHandler(), 1) << name;
+        EXPECT_EQ(pipe.written.size(), 0u) << name << " was answered";
+    }
+    CloseHandle(server);
+}
+#endif
 
 #if !defined(_WIN32)
 // A disk that fills up in the middle of a file, as the file size limit makes it: the write
