@@ -19,7 +19,7 @@ CVug_CommsDLL::CVug_CommsDLL()
     // A caller that forgets m_pCrcCheck gets transfers without the per-block check rather
     // than a read through a wild pointer.
     : m_pCrcCheck(nullptr), m_pProgress(nullptr), m_Cancel(0), m_pRxBuffer(nullptr),
-      m_pMessages(&MessageSink::Default()) {}
+      m_pMessages(&MessageSink::Default()), m_UploadRefused(false) {}
 
 // The device stays open. m_pRxBuffer is null unless an upload was left unfinished, and then
 // nobody else will ever free it.

@@ -42,8 +42,12 @@ public:
     int LoadRAM(const uint8_t* data, uint32_t address, uint32_t length);
     int Run(uint32_t address);
     // Serves the device's messages until it reports the end (1), a firmware error (0), or
-    // breaks the protocol or goes away (0, with a message of the link's own).
+    // breaks the protocol, goes away or announces an upload this PC cannot hold (0, with a
+    // message of the link's own).
     int MessageHandler();
+    // Whether the last MessageHandler ended because this PC could not hold the upload that the
+    // device announced: the device did not fail, the PC refused.
+    bool UploadRefused() const { return m_UploadRefused; }
 
     // Where the two message boxes of the link go (not owned; null restores the default).
     void SetMessageSink(MessageSink* sink);
@@ -76,4 +80,5 @@ private:
 
     MessageSink* m_pMessages;
     std::string m_HostFiles[HOST_FILE_ROLES];
+    bool m_UploadRefused;
 };

@@ -214,8 +214,12 @@ MessageLoop::Step MessageLoop::OnUploadBegin() {
                             : new (std::nothrow) uint8_t[imageLength_ ? imageLength_ : 1];
     uploadCount_ = 0;
     uploading_ = link_.m_pRxBuffer != nullptr;
-    // The link says nothing of its own here: the caller learns of the failure from the result.
-    return uploading_ ? GO_ON : FAILED;
+    if (uploading_)
+        return GO_ON;
+    // The handset is still writing its flash, but the PC has stopped following it: an update
+    // that is not finished, which the user must hear of like any other.
+    link_.m_UploadRefused = true;
+    return End(kTextUploadRefused, imageLength_);
 }
 
 MessageLoop::Step MessageLoop::OnUploadChunk() {
@@ -244,6 +248,7 @@ int CVug_CommsDLL::MessageHandler() {
     // The handset writes its flash between its messages and may be silent far longer than
     // during a transfer; whatever follows the loop is a transfer again.
     UseFlashingLimit(true);
+    m_UploadRefused = false;
     const int result = MessageLoop(*this).Run();
     UseFlashingLimit(false);
     return result;

@@ -230,18 +230,31 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error, the handset sent a file of 65537 bytes; at most 65536 fit."}),
     CaseName());
 
-// Unlike the loop's other failures, an upload that cannot be allocated gets no message of the
-// link's own: the result tells the caller.
-TEST_F(MessageLoop, AnUploadThatCannotBeHeldEndsItWithoutAMessage) {
+// An upload the PC cannot hold is a failure like the loop's others: a box says so, and the
+// caller can tell it from a handset that failed or went away.
+TEST_F(MessageLoop, AnUploadThePcCannotHoldEndsItWithABox) {
     for (uint32_t size : {0x80000000u, 0xFFFFFFFFu}) {
         pipe.toRead.clear();
+        messages.shown.clear();
         Queue({wire::MSG_UPLOAD_BEGIN, size, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 1,
                wire::WORD_ACK});
         EXPECT_EQ(link.MessageHandler(), 0) << size;
-        EXPECT_TRUE(messages.shown.empty()) << size;
+        EXPECT_EQ(messages.shown, Lines{"Error|Error, the handset announced an upload of " +
+                                        std::to_string(size) + " bytes; the PC cannot hold it."});
+        EXPECT_TRUE(link.UploadRefused()) << size;
         EXPECT_EQ(pipe.toRead.size(), 20u) << "nothing is read after the announced size";
         EXPECT_EQ(link.m_pRxBuffer, nullptr);
     }
+    // Only the loop that refused says so: not the next one, nor a loop that failed otherwise.
+    pipe.toRead.clear();
+    Queue({wire::WORD_ACK});
+    EXPECT_EQ(link.MessageHandler(), 1);
+    EXPECT_FALSE(link.UploadRefused());
+    Queue({wire::MSG_UPLOAD_BEGIN, 0x80000000u});
+    link.MessageHandler();
+    Queue({wire::MSG_FIRMWARE_ERROR, 3});
+    EXPECT_EQ(link.MessageHandler(), 0);
+    EXPECT_FALSE(link.UploadRefused());
 }
 
 // A handset may be silent far longer while it writes its flash than in a transfer: the loop

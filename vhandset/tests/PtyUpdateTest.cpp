@@ -156,7 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
                      UpdateFailure::KeyRefused,
                      4,
                      L"box: Error, The image file is invalid, please contact with the operator "
-                     L"to fetch a new image."}),
+                     L"to fetch a new image."},
+        // The handset ends its stream well; the PC had stopped following it at the upload.
+        PtyFaultCase{"UploadThePcCannotHold",
+                     {"--stream", "range:10;word:AAAA000E;word:80000000"},
+                     UpdateFailure::UploadRefused,
+                     0,
+                     L"status: Error, the PC cannot hold the handset's upload."}),
     CaseName());
 
 // The handset sends a file to store and the cable comes out four bytes into it: the update ends
