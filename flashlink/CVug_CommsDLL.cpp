@@ -19,7 +19,7 @@ CVug_CommsDLL::CVug_CommsDLL()
     // A caller that forgets m_pCrcCheck gets transfers without the per-block check rather
     // than a read through a wild pointer.
     : m_pCrcCheck(nullptr), m_pProgress(nullptr), m_Cancel(0), m_pRxBuffer(nullptr),
-      m_pMessages(&MessageSink::Default()) {}
+      m_pMessages(&MessageSink::Default()), m_UploadRefused(false) {}
 
 // The device stays open. m_pRxBuffer is null unless an upload was left unfinished, and then
 // nobody else will ever free it.
@@ -117,25 +117,24 @@ int CVug_CommsDLL::Run(uint32_t address) {
     return Go(address);
 }
 
-int CVug_CommsDLL::SendFile(t_FILEID id) {
+CVug_CommsDLL::FileExchange CVug_CommsDLL::SendFile(t_FILEID id) {
     std::vector<uint8_t> bytes;
     if (!ReadHostFile(m_HostFiles[id == FILE_ID_0 ? HOST_FILE_0 : HOST_FILE_1], bytes))
-        return 0;
+        return FILE_HOST_FAILED;
     const uint32_t fileLength = static_cast<uint32_t>(bytes.size());
-    WriteWord(MSG_LENGTH);
-    WriteWord(fileLength);
-    WriteWord(id == FILE_ID_0 ? MSG_FILE_KIND_0 : MSG_FILE_KIND_1);
-    Write_USB_Data(bytes.data(), fileLength);
-    return 1;
+    const bool sent =
+        WriteWord(MSG_LENGTH) == USB_WRITE_OK && WriteWord(fileLength) == USB_WRITE_OK &&
+        WriteWord(id == FILE_ID_0 ? MSG_FILE_KIND_0 : MSG_FILE_KIND_1) == USB_WRITE_OK &&
+        Write_USB_Data(bytes.data(), fileLength) == USB_WRITE_OK;
+    return sent ? FILE_EXCHANGED : FILE_LINK_FAILED;
 }
 
-int CVug_CommsDLL::SendFlash() {
+CVug_CommsDLL::FileExchange CVug_CommsDLL::SendFlash() {
     uint32_t size = 0;
     if (!HostFileSize(m_HostFiles[HOST_FLASH_FILE], size))
-        return 0;
-    WriteWord(MSG_LENGTH);
-    WriteWord(size);
-    return 1;
+        return FILE_HOST_FAILED;
+    const bool sent = WriteWord(MSG_LENGTH) == USB_WRITE_OK && WriteWord(size) == USB_WRITE_OK;
+    return sent ? FILE_EXCHANGED : FILE_LINK_FAILED;
 }
 
 int CVug_CommsDLL::SaveFile(uint32_t length) {
@@ -146,20 +145,24 @@ int CVug_CommsDLL::SaveFile(uint32_t length) {
     return result;
 }
 
-int CVug_CommsDLL::RecvFile(uint32_t length, const char* fileName) {
+CVug_CommsDLL::FileExchange CVug_CommsDLL::RecvFile(uint32_t length, const char* fileName) {
     // The device may name no more than the buffer holds; the message loop checks it first.
     if (length > kStoredFileMax)
-        return 0;
+        return FILE_HOST_FAILED;
     std::vector<uint8_t> fileBuf(kStoredFileMax, 0);
     const size_t nameLength = std::strlen(fileName);
     const bool cfg = nameLength >= 3 && std::strcmp(fileName + nameLength - 3, "cfg") == 0;
+    bool received;
     if (cfg) {
         // The device puts one word between the two halves; the host keeps the halves only.
-        Read_USB_Data(fileBuf.data(), kCfgHalf);
-        Read_USB_Data(fileBuf.data() + kCfgHalf, 4);
-        Read_USB_Data(fileBuf.data() + kCfgHalf, kCfgHalf);
+        received = Read_USB_Data(fileBuf.data(), kCfgHalf) == USB_READ_OK &&
+                   Read_USB_Data(fileBuf.data() + kCfgHalf, 4) == USB_READ_OK &&
+                   Read_USB_Data(fileBuf.data() + kCfgHalf, kCfgHalf) == USB_READ_OK;
     } else {
-        Read_USB_Data(fileBuf.data(), length);
+        received = Read_USB_Data(fileBuf.data(), length) == USB_READ_OK;
     }
-    return WriteHostFile(fileName, fileBuf.data(), length) ? 1 : 0;
+    // Stored anyway, the part that never came would read as zeros in a file that looks whole.
+    if (!received)
+        return FILE_LINK_FAILED;
+    return WriteHostFile(fileName, fileBuf.data(), length) ? FILE_EXCHANGED : FILE_HOST_FAILED;
 }

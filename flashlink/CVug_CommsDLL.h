@@ -42,8 +42,12 @@ public:
     int LoadRAM(const uint8_t* data, uint32_t address, uint32_t length);
     int Run(uint32_t address);
     // Serves the device's messages until it reports the end (1), a firmware error (0), or
-    // breaks the protocol or goes away (0, with a message of the link's own).
+    // breaks the protocol, goes away or announces an upload this PC cannot hold (0, with a
+    // message of the link's own).
     int MessageHandler();
+    // Whether the last MessageHandler ended because this PC could not hold the upload that the
+    // device announced: the device did not fail, the PC refused.
+    bool UploadRefused() const { return m_UploadRefused; }
 
     // Where the two message boxes of the link go (not owned; null restores the default).
     void SetMessageSink(MessageSink* sink);
@@ -57,9 +61,14 @@ public:
     uint8_t* m_pRxBuffer;
 
 private:
-    int SendFile(t_FILEID id);
-    int SendFlash();
-    int RecvFile(uint32_t length, const char* fileName);
+    // How a file request of the message loop ended. A host file that is missing or cannot be
+    // written costs the device that file alone, and the loop goes on; a device that cannot be
+    // read or written in the middle of a file is gone, and the loop ends.
+    enum FileExchange { FILE_EXCHANGED, FILE_HOST_FAILED, FILE_LINK_FAILED };
+
+    FileExchange SendFile(t_FILEID id);
+    FileExchange SendFlash();
+    FileExchange RecvFile(uint32_t length, const char* fileName);
     int SaveFile(uint32_t length);
 
     int ExchangeBlock(uint32_t lengthWord, uint32_t dataWord, const uint8_t* bytes, uint32_t length,
@@ -71,4 +80,5 @@ private:
 
     MessageSink* m_pMessages;
     std::string m_HostFiles[HOST_FILE_ROLES];
+    bool m_UploadRefused;
 };

@@ -60,5 +60,11 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
     if (fd < 0)
         return false;
     bool ok = WriteFully(fd, data, length);
-    return ::close(fd) == 0 && ok;
+    // Only a plain file is removed: a device under the name is not ours to delete.
+    struct stat st;
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok && plain)
+        ::unlink(name.c_str());
+    return ok;
 }

@@ -24,10 +24,14 @@ bool HostFileSize(const std::string& name, uint32_t& size) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    DWORD high = 0;
-    size = GetFileSize(file, &high);
+    // GetFileSize's all-ones failure value is also the low part of a size; the larger form
+    // tells them apart. A device or pipe opens, but has no size to report.
+    LARGE_INTEGER whole;
+    const bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &whole);
     CloseHandle(file);
-    return true;
+    if (ok)
+        size = whole.LowPart;
+    return ok;
 }
 
 bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length) {
@@ -37,7 +41,11 @@ bool WriteHostFile(const std::string& name, const uint8_t* data, uint32_t length
         return false;
     DWORD written = 0;
     const bool ok = WriteFile(file, data, length, &written, nullptr) && written == length;
+    // Only a file on disk is removed: a device under the name is not ours to delete.
+    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
     // Closed whatever the write did, so a failed write leaves no open handle behind.
     CloseHandle(file);
+    if (!ok && onDisk)
+        DeleteFileA(name.c_str());
     return ok;
 }

@@ -23,5 +23,7 @@ constexpr char kTextUnannouncedUpload[] =
     "Error, the handset sent upload data before announcing an upload.";
 constexpr char kTextUploadTooLong[] =
     "Error, the handset sent more upload data than the %u bytes it announced.";
+constexpr char kTextUploadRefused[] =
+    "Error, the handset announced an upload of %u bytes; the PC cannot hold it.";
 constexpr char kTextStoredFileTooLong[] =
     "Error, the handset sent a file of %u bytes; at most %u fit.";

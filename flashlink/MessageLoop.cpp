@@ -56,6 +56,7 @@ private:
     Step OnUploadBegin();
     Step OnUploadChunk();
     Step OnStoreFile();
+    Step AfterFileRequest(CVug_CommsDLL::FileExchange exchange);
 
     CVug_CommsDLL& link_;
     std::vector<uint8_t> text_;
@@ -184,19 +185,22 @@ MessageLoop::Step MessageLoop::OnLength() {
     return ReadOrEnd(fileLength_) ? GO_ON : FAILED;
 }
 
-MessageLoop::Step MessageLoop::OnRequestFile0() {
-    link_.SendFile(FILE_ID_0);
+MessageLoop::Step MessageLoop::AfterFileRequest(CVug_CommsDLL::FileExchange exchange) {
+    if (exchange == CVug_CommsDLL::FILE_LINK_FAILED)
+        return End("%s", kTextLostDevice);
     return GO_ON;
+}
+
+MessageLoop::Step MessageLoop::OnRequestFile0() {
+    return AfterFileRequest(link_.SendFile(FILE_ID_0));
 }
 
 MessageLoop::Step MessageLoop::OnRequestFile1() {
-    link_.SendFile(FILE_ID_1);
-    return GO_ON;
+    return AfterFileRequest(link_.SendFile(FILE_ID_1));
 }
 
 MessageLoop::Step MessageLoop::OnRequestFlashSize() {
-    link_.SendFlash();
-    return GO_ON;
+    return AfterFileRequest(link_.SendFlash());
 }
 
 MessageLoop::Step MessageLoop::OnUploadBegin() {
@@ -210,8 +214,12 @@ MessageLoop::Step MessageLoop::OnUploadBegin() {
                             : new (std::nothrow) uint8_t[imageLength_ ? imageLength_ : 1];
     uploadCount_ = 0;
     uploading_ = link_.m_pRxBuffer != nullptr;
-    // The link says nothing of its own here: the caller learns of the failure from the result.
-    return uploading_ ? GO_ON : FAILED;
+    if (uploading_)
+        return GO_ON;
+    // The handset is still writing its flash, but the PC has stopped following it: an update
+    // that is not finished, which the user must hear of like any other.
+    link_.m_UploadRefused = true;
+    return End(kTextUploadRefused, imageLength_);
 }
 
 MessageLoop::Step MessageLoop::OnUploadChunk() {
@@ -232,14 +240,15 @@ MessageLoop::Step MessageLoop::OnUploadChunk() {
 MessageLoop::Step MessageLoop::OnStoreFile() {
     if (fileLength_ > CVug_CommsDLL::kStoredFileMax)
         return End(kTextStoredFileTooLong, fileLength_, CVug_CommsDLL::kStoredFileMax);
-    link_.RecvFile(fileLength_, link_.m_HostFiles[HOST_STORED_FILE].c_str());
-    return GO_ON;
+    return AfterFileRequest(
+        link_.RecvFile(fileLength_, link_.m_HostFiles[HOST_STORED_FILE].c_str()));
 }
 
 int CVug_CommsDLL::MessageHandler() {
     // The handset writes its flash between its messages and may be silent far longer than
     // during a transfer; whatever follows the loop is a transfer again.
     UseFlashingLimit(true);
+    m_UploadRefused = false;
     const int result = MessageLoop(*this).Run();
     UseFlashingLimit(false);
     return result;

@@ -131,14 +131,17 @@ int USBComms::WaitForBlockAck() {
 }
 
 int USBComms::SendBlock(const uint8_t* data, uint32_t size, int crcCheck) {
-    WriteWord(CMD_BLOCK_DATA);
-    if (Write_USB_Data(data, size) != USB_WRITE_OK) {
+    // Without its command word the device would take the block's bytes for words.
+    if (WriteWord(CMD_BLOCK_DATA) != USB_WRITE_OK || Write_USB_Data(data, size) != USB_WRITE_OK) {
         SetErrorText("%s", kTextDataTx);
         return 0;
     }
     if (crcCheck) {
         const uint32_t crc = CalcBlockCrc(data, size);
-        WriteWord(CMD_GET_CRC);
+        if (WriteWord(CMD_GET_CRC) != USB_WRITE_OK) {
+            SetErrorText("%s", kTextWriteFailed);
+            return 0;
+        }
         uint32_t targetCrc = 0;
         // A lost reply would otherwise be compared as whatever the variable held.
         if (ReadWord(targetCrc) != USB_READ_OK) {
@@ -221,12 +224,17 @@ int USBComms::GetData(uint32_t address, uint32_t length, uint8_t* buffer, Progre
 }
 
 int USBComms::Go(uint32_t address) {
-    WriteWord(CMD_ADDRESS);
-    WriteWord(address);
-    // A device that is gone never starts anything: this is a failure, not a 1.
+    // A start that never reached the device started nothing: this is a failure, not a 1.
+    if (WriteWord(CMD_ADDRESS) != USB_WRITE_OK || WriteWord(address) != USB_WRITE_OK) {
+        SetErrorText("%s", kTextWriteFailed);
+        return 0;
+    }
     if (!WaitForAck())
         return 0;
-    WriteWord(CMD_RUN);
+    if (WriteWord(CMD_RUN) != USB_WRITE_OK) {
+        SetErrorText("%s", kTextWriteFailed);
+        return 0;
+    }
     return 1;
 }
 

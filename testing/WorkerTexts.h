@@ -32,6 +32,7 @@ constexpr const wchar_t* CP_FAILED = L"Error, Download CP Failed.";
 constexpr const wchar_t* OSCP_FAILED = L"Error, Download OSCP Failed.";
 constexpr const wchar_t* NO_UPDATE_MODE = L"Error, no corresponding update mode.";
 constexpr const wchar_t* UPGRADE_COMPLETED = L"Upgrade completed.";
+constexpr const wchar_t* UPLOAD_REFUSED = L"Error, the PC cannot hold the handset's upload.";
 constexpr const wchar_t* TASK_SUCCESSFUL = L"Task is Successful ";
 constexpr const wchar_t* CONGRATULATIONS = L"Congratulations, update completed.";
 constexpr const wchar_t* CLICK_CLOSE = L"Click close to Exit.";

@@ -38,8 +38,8 @@ constexpr char TXT_FLASH_USAGE[] =
     "\n"
     "Exit status, for one handset: 0 update finished; 1 a flash mode or a partition did not\n"
     "get across; 2 bad usage; 3 the kit cannot be flashed (nothing sent); 4 the device never\n"
-    "appeared; 5 the handset refused the key or a version; 6 the handset failed while\n"
-    "writing its flash; 130 stopped by Ctrl-C.\n"
+    "appeared; 5 the handset refused the key or a version; 6 the update failed while the\n"
+    "handset wrote its flash; 130 stopped by Ctrl-C.\n"
     "For several handsets: 0 when every one finished, the status they share when all ended\n"
     "the same way, else 7; the summary says how each one ended. --all with no device present\n"
     "ends with 4.\n";
@@ -96,6 +96,10 @@ constexpr char TXT_STATE_LEFT_FLASHING[] =
 constexpr char TXT_STATE_STOPPED_FLASHING[] =
     "The handset stopped while writing its flash: it may not start normally. Leave it in its "
     "boot loader and run the update again.";
+constexpr char TXT_STATE_UPLOAD_REFUSED[] =
+    "The PC refused the upload the handset announced while writing its flash, and stopped "
+    "following it: the handset may not start normally. Leave it in its boot loader and run "
+    "the update again.";
 
 // How each device's update ended, and the summary of several.
 constexpr char TXT_RESULT_FINISHED[] = "finished";
@@ -105,6 +109,7 @@ constexpr char TXT_RESULT_VERSION_REFUSED[] = "refused a version";
 constexpr char TXT_RESULT_FLASH_MODE[] = "did not take a flash mode";
 constexpr char TXT_RESULT_TRANSFER[] = "transfer failed";
 constexpr char TXT_RESULT_FLASHING[] = "failed while writing its flash";
+constexpr char TXT_RESULT_UPLOAD_REFUSED[] = "upload refused by the PC";
 constexpr char TXT_RESULT_NO_DEVICE[] = "never appeared";
 constexpr char TXT_RESULT_INTERRUPTED[] = "stopped by Ctrl-C";
 constexpr char TXT_SUMMARY[] = "Summary (%d of %d handsets finished):";

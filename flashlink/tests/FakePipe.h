@@ -26,6 +26,8 @@ public:
         writeSizes.push_back(length);
         if (failWriteAt >= 0 && static_cast<int>(writeSizes.size()) > failWriteAt)
             return false;
+        if (static_cast<int>(writeSizes.size()) - 1 == failOneWriteAt)
+            return false;
         written.insert(written.end(), data, data + length);
         return true;
     }
@@ -52,6 +54,9 @@ public:
     int openCalls = 0;
     int closeCalls = 0;
     int failWriteAt = -1; // the index of the first piece that fails, or -1
+    // The index of one piece that fails while the pieces after it go through, as when the
+    // device stalls past the silence limit for one write and then takes the next; or -1.
+    int failOneWriteAt = -1;
     std::vector<uint32_t> writeSizes;
     std::vector<uint32_t> readSizes;
     std::vector<uint32_t> silenceLimits; // every limit the link set, in order

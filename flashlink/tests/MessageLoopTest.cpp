@@ -1,11 +1,19 @@
 // The message loop that follows the device while it flashes, its file requests, and what it
 // does with a device that breaks the rules.
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "CaseName.h"
 #include "LinkFixture.h"
 #include "TempDir.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -99,6 +107,83 @@ TEST_F(MessageLoop, AStoredCfgFileKeepsTheTwoHalvesWithoutTheWordBetween) {
     EXPECT_EQ(FileBytes(dir.File("radio.cfg")), halves);
 }
 
+// A file exchange that the link cannot finish, because a read of the device's file or a write
+// of the host's answer fails: the loop ends as for a lost handset, reads nothing more, and
+// leaves no file under the name that a finished exchange would have written.
+struct CutExchange {
+    const char* name;
+    HostFileRole role;
+    const char* file;
+    std::vector<uint32_t> words;
+    std::vector<uint8_t> bytes; // what the device gets out of the file before the cut
+    int failWriteAt;
+    size_t leftUnread;
+};
+
+void PrintTo(const CutExchange& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CutFileExchanges : public MessageLoop, public ::testing::WithParamInterface<CutExchange> {};
+
+TEST_P(CutFileExchanges, EndTheLoopAsALostHandsetAndStoreNothing) {
+    const CutExchange& c = GetParam();
+    const bool hostSends = c.role != HOST_STORED_FILE;
+    if (hostSends)
+        dir.Write(c.file, Pattern(5000));
+    link.SetHostFile(c.role, dir.File(c.file).c_str());
+    for (uint32_t w : c.words)
+        Queue({w});
+    QueueBytes(c.bytes);
+    pipe.failWriteAt = c.failWriteAt;
+    EXPECT_EQ(link.MessageHandler(), 0);
+    EXPECT_EQ(messages.shown,
+              Lines{"Error|Error, lost the connection to the handset while it was flashing."});
+    EXPECT_EQ(pipe.toRead.size(), c.leftUnread) << "nothing is read after the cut";
+    if (!hostSends) {
+        EXPECT_FALSE(std::filesystem::exists(dir.File(c.file)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, CutFileExchanges,
+    ::testing::Values(CutExchange{"StoredFile",
+                                  HOST_STORED_FILE,
+                                  "stored.bin",
+                                  {wire::MSG_LENGTH, 8, wire::MSG_STORE_FILE},
+                                  {1, 2, 3, 4},
+                                  -1,
+                                  4},
+                      CutExchange{"StoredCfgFileInItsSecondHalf",
+                                  HOST_STORED_FILE,
+                                  "radio.cfg",
+                                  {wire::MSG_LENGTH, 65536, wire::MSG_STORE_FILE},
+                                  Pattern(32768 + 4 + 100),
+                                  -1,
+                                  100},
+                      CutExchange{"File0BeforeItsLength",
+                                  HOST_FILE_0,
+                                  "zero.bin",
+                                  {wire::MSG_REQUEST_FILE_0, wire::WORD_ACK},
+                                  {},
+                                  0,
+                                  4},
+                      CutExchange{"File1InItsBytes",
+                                  HOST_FILE_1,
+                                  "one.bin",
+                                  {wire::MSG_REQUEST_FILE_1, wire::WORD_ACK},
+                                  {},
+                                  3,
+                                  4},
+                      CutExchange{"FlashSize",
+                                  HOST_FLASH_FILE,
+                                  "flash.bin",
+                                  {wire::MSG_REQUEST_FLASH_SIZE, wire::WORD_ACK},
+                                  {},
+                                  1,
+                                  4}),
+    CaseName());
+
 // A device that breaks the limits: each ends the loop with 0 and a message, reads nothing past
 // the offending word, and writes no byte outside a buffer (the sanitizer build would see it).
 struct BadStream {
@@ -145,18 +230,31 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error, the handset sent a file of 65537 bytes; at most 65536 fit."}),
     CaseName());
 
-// Unlike the loop's other failures, an upload that cannot be allocated gets no message of the
-// link's own: the result tells the caller.
-TEST_F(MessageLoop, AnUploadThatCannotBeHeldEndsItWithoutAMessage) {
+// An upload the PC cannot hold is a failure like the loop's others: a box says so, and the
+// caller can tell it from a handset that failed or went away.
+TEST_F(MessageLoop, AnUploadThePcCannotHoldEndsItWithABox) {
     for (uint32_t size : {0x80000000u, 0xFFFFFFFFu}) {
         pipe.toRead.clear();
+        messages.shown.clear();
         Queue({wire::MSG_UPLOAD_BEGIN, size, wire::MSG_LENGTH, 4, wire::MSG_UPLOAD_CHUNK, 1,
                wire::WORD_ACK});
         EXPECT_EQ(link.MessageHandler(), 0) << size;
-        EXPECT_TRUE(messages.shown.empty()) << size;
+        EXPECT_EQ(messages.shown, Lines{"Error|Error, the handset announced an upload of " +
+                                        std::to_string(size) + " bytes; the PC cannot hold it."});
+        EXPECT_TRUE(link.UploadRefused()) << size;
         EXPECT_EQ(pipe.toRead.size(), 20u) << "nothing is read after the announced size";
         EXPECT_EQ(link.m_pRxBuffer, nullptr);
     }
+    // Only the loop that refused says so: not the next one, nor a loop that failed otherwise.
+    pipe.toRead.clear();
+    Queue({wire::WORD_ACK});
+    EXPECT_EQ(link.MessageHandler(), 1);
+    EXPECT_FALSE(link.UploadRefused());
+    Queue({wire::MSG_UPLOAD_BEGIN, 0x80000000u});
+    link.MessageHandler();
+    Queue({wire::MSG_FIRMWARE_ERROR, 3});
+    EXPECT_EQ(link.MessageHandler(), 0);
+    EXPECT_FALSE(link.UploadRefused());
 }
 
 // A handset may be silent far longer while it writes its flash than in a transfer: the loop
@@ -212,5 +310,67 @@ TEST_F(MessageLoop, ALostDeviceEndsItInsteadOfReadingForEver) {
         EXPECT_EQ(messages.shown, Lines{lost});
     }
 }
+
+#if defined(_WIN32)
+// Names that open but hold no file on disk: a device, and a pipe, whose size cannot be taken at
+// all. Neither is answered, rather than with a size of 0 or of 4 GiB less one byte.
+TEST_F(MessageLoop, AFlashFileThatIsNoFileOnDiskGetsNoAnswer) {
+    const std::string pipeName =
+        "\\\\.\\pipe\\kov-flash-file-" + std::to_string(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096,
+                                     4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    for (const std::string& name : {std::string("NUL"), pipeName}) {
+        pipe.written.clear();
+        link.SetHostFile(HOST_FLASH_FILE, name.c_str());
+        Queue({wire::MSG_REQUEST_FLASH_SIZE, wire::WORD_ACK});
+        EXPECT_EQ(link.MessageHandler(), 1) << name;
+        EXPECT_EQ(pipe.written.size(), 0u) << name << " was answered";
+    }
+    CloseHandle(server);
+}
+#endif
+
+#if !defined(_WIN32)
+// A disk that fills up in the middle of a file, as the file size limit makes it: the write
+// fails part-way, the exchange fails quietly as every host file failure does, and nothing of
+// the file is left under its name to be taken for the whole.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        // Past the limit a write fails with EFBIG instead of ending the process.
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_;
+    void (*oldHandler_)(int);
+};
+
+TEST_F(MessageLoop, AFileThatCannotBeWrittenWholeLeavesNothingUnderItsName) {
+    link.SetHostFile(HOST_UPLOAD_FILE, dir.File("upload.bin").c_str());
+    link.SetHostFile(HOST_STORED_FILE, dir.File("stored.bin").c_str());
+    Queue({wire::MSG_UPLOAD_BEGIN, 5000, wire::MSG_LENGTH, 5000, wire::MSG_UPLOAD_CHUNK});
+    QueueBytes(Pattern(5000));
+    Queue({wire::MSG_LENGTH, 3000, wire::MSG_STORE_FILE});
+    QueueBytes(Pattern(3000));
+    Queue({wire::WORD_ACK});
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_EQ(link.MessageHandler(), 1);
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("upload.bin")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("stored.bin")));
+}
+#endif
 
 } // namespace

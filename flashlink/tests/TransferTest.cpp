@@ -304,6 +304,57 @@ TEST_F(Transfer, GoAndSetRamTypeSendTheirWordsAroundAHandshake) {
     EXPECT_STREQ(link.m_ErrorText, "Error Second Boot not responding (Data TX)");
 }
 
+// One word of a block or of a start that does not get out, while the device goes on answering:
+// the operation fails there, says so and sends nothing more, so a block's bytes never reach the
+// device without their command word and a start that was never sent is never reported as done.
+struct LostWordCase {
+    const char* name;
+    int (*operation)(USBComms& link, const std::vector<uint8_t>& data);
+    int lostWrite; // the index of the piece that fails, as FakePipe counts them
+    const char* errorText;
+};
+
+void PrintTo(const LostWordCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LostWords : public Transfer, public ::testing::WithParamInterface<LostWordCase> {};
+
+TEST_P(LostWords, FailTheOperationAndSendNothingAfterThem) {
+    const LostWordCase& c = GetParam();
+    const std::vector<uint8_t> data = Pattern(65536);
+    // Whatever the device would answer if the host asked on: acknowledgements and the CRC.
+    Queue({wire::WORD_ACK, ReferenceCrc(data.data(), 65536), wire::WORD_ACK, wire::WORD_ACK});
+    pipe.failOneWriteAt = c.lostWrite;
+    EXPECT_EQ(c.operation(link, data), 0);
+    EXPECT_STREQ(link.m_ErrorText, c.errorText);
+    EXPECT_EQ(pipe.writeSizes.size(), static_cast<size_t>(c.lostWrite) + 1)
+        << "nothing is written after the lost word";
+}
+
+int SendOneBlock(USBComms& link, const std::vector<uint8_t>& data) {
+    return link.SendData(kAddress, 65536, data.data(), nullptr, 0);
+}
+int SendOneCheckedBlock(USBComms& link, const std::vector<uint8_t>& data) {
+    return link.SendData(kAddress, 65536, data.data(), nullptr, 1);
+}
+int GoThere(USBComms& link, const std::vector<uint8_t>&) {
+    return link.Go(0x80001000);
+}
+
+// SendData writes its header (0..3), the block's address (4, 5) and handshake (6), then
+// CMD_BLOCK_DATA (7), the block in six pieces (8..13) and CMD_GET_CRC (14). Go writes
+// CMD_ADDRESS (0), the address (1), the handshake (2) and CMD_RUN (3).
+INSTANTIATE_TEST_SUITE_P(
+    Words, LostWords,
+    ::testing::Values(
+        LostWordCase{"BlockCommand", SendOneBlock, 7, "Error Second Boot not responding (Data TX)"},
+        LostWordCase{"CrcQuery", SendOneCheckedBlock, 14, "Error: couldn't write USB data"},
+        LostWordCase{"RunAddressCommand", GoThere, 0, "Error: couldn't write USB data"},
+        LostWordCase{"RunAddress", GoThere, 1, "Error: couldn't write USB data"},
+        LostWordCase{"RunCommand", GoThere, 3, "Error: couldn't write USB data"}),
+    CaseName());
+
 TEST_F(Transfer, SendDataTestWritesOneBareBlockAndSaysHowItWent) {
     const std::vector<uint8_t> data = Pattern(65536);
     EXPECT_EQ(link.SendDataTest(0, 0, data.data()), 1);

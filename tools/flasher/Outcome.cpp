@@ -32,6 +32,8 @@ FailureFacts FactsOf(UpdateFailure failure) {
         return {EXIT_LINK_FAILED, TXT_RESULT_TRANSFER, TXT_STATE_NOT_WHOLE};
     case UpdateFailure::MessageLoop:
         return {EXIT_FLASHING, TXT_RESULT_FLASHING, TXT_STATE_STOPPED_FLASHING};
+    case UpdateFailure::UploadRefused:
+        return {EXIT_FLASHING, TXT_RESULT_UPLOAD_REFUSED, TXT_STATE_UPLOAD_REFUSED};
     }
     return {EXIT_LINK_FAILED, TXT_RESULT_TRANSFER, TXT_STATE_NOT_WHOLE};
 }

@@ -14,7 +14,7 @@ enum Exit {
     EXIT_KIT = 3,            // the kit cannot be flashed; nothing was sent
     EXIT_NO_DEVICE = 4,      // the handset never appeared
     EXIT_REFUSED = 5,        // the handset refused the key or a version
-    EXIT_FLASHING = 6,       // the handset failed, or stopped answering, while writing flash
+    EXIT_FLASHING = 6,       // the update failed while the handset wrote its flash
     EXIT_DEVICES_DIFFER = 7, // several devices, which did not all end the same way
     EXIT_INTERRUPTED = 130,  // Ctrl-C
 };

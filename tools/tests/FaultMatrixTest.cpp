@@ -221,7 +221,7 @@ const Row kRows[] = {
      {},
      0,
      6,
-     "The handset stopped while writing its flash: it may not start normally.",
+     "The PC refused the upload the handset announced while writing its flash",
      After::Answers},
     {"upload beyond its announcement",
      {"--stream", "word:AAAA000E;word:10;word:AAAA0008;word:20;word:AAAA000F"},

@@ -1,5 +1,6 @@
 // The real thing natively: the link opens kovvboot's pty as its USB serial device.
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -155,7 +156,39 @@ INSTANTIATE_TEST_SUITE_P(
                      UpdateFailure::KeyRefused,
                      4,
                      L"box: Error, The image file is invalid, please contact with the operator "
-                     L"to fetch a new image."}),
+                     L"to fetch a new image."},
+        // The handset ends its stream well; the PC had stopped following it at the upload.
+        PtyFaultCase{"UploadThePcCannotHold",
+                     {"--stream", "range:10;word:AAAA000E;word:80000000"},
+                     UpdateFailure::UploadRefused,
+                     0,
+                     L"status: Error, the PC cannot hold the handset's upload."}),
     CaseName());
+
+// The handset sends a file to store and the cable comes out four bytes into it: the update ends
+// as with a lost handset, and nothing is stored under the file's name, least of all a file of
+// 65536 bytes whose rest reads as zeros. The device pauses before the pull, so that the host
+// is inside the file by then rather than still reading the words before it.
+TEST_F(PtyUpdate, AStoredFileCutByAPulledCableLeavesNoFile) {
+    TempDir dir;
+    Kovvboot vboot({"--once", "--stream",
+                    "word:AAAA0008;word:00010000;word:AAAA0010;word:04030201;pull", "--silent-at",
+                    "stream:5:500"});
+    ASSERT_FALSE(vboot.Path().empty());
+    CVug_CommsDLL link;
+    link.SetDevicePath(vboot.Path().c_str());
+    link.SetHostFile(HOST_STORED_FILE, dir.File("stored.bin").c_str());
+    ASSERT_EQ(link.OpenUsbSyncDriver(), 1);
+    HandMadeImage spec;
+    spec.osMiB = 1;
+    const UpdateThreadOutcome outcome = RunUpdateThread(link, page, spec.Bytes());
+    link.CloseUSBSyncDriver();
+    EXPECT_EQ(outcome.failure, UpdateFailure::MessageLoop);
+    EXPECT_EQ(vboot.Wait(), 4) << "the cable was pulled";
+    ASSERT_FALSE(page.entries.empty());
+    EXPECT_EQ(page.entries.back(),
+              L"link box: Error, lost the connection to the handset while it was flashing.");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("stored.bin")));
+}
 
 } // namespace

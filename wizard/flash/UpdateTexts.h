@@ -32,6 +32,8 @@ constexpr wchar_t TXT_CP_FAILED[] = L"Error, Download CP Failed.";
 constexpr wchar_t TXT_OSCP_FAILED[] = L"Error, Download OSCP Failed.";
 constexpr wchar_t TXT_NO_UPDATE_MODE[] = L"Error, no corresponding update mode.";
 constexpr wchar_t TXT_UPGRADE_COMPLETED[] = L"Upgrade completed.";
+// The PC could not hold an upload that the handset announced while flashing.
+constexpr wchar_t TXT_UPLOAD_REFUSED[] = L"Error, the PC cannot hold the handset's upload.";
 constexpr wchar_t TXT_TASK_SUCCESSFUL[] = L"Task is Successful ";
 constexpr wchar_t TXT_CONGRATULATIONS[] = L"Congratulations, update completed.";
 constexpr wchar_t TXT_CLICK_CLOSE[] = L"Click close to Exit.";

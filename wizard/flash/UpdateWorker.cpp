@@ -207,8 +207,15 @@ int UpdateWorker(UpdateRun& run) {
     run.page.SetStatusLine(TXT_UPGRADE_COMPLETED);
 
     run.page.EnterPhase(UpdatePhase::Flashing, nullptr, 0);
-    if (!run.link.MessageHandler())
+    if (!run.link.MessageHandler()) {
+        // The link's box has said why the loop ended. A refused upload is the PC's failure, not
+        // the handset's, and the status line says so rather than keep "Upgrade completed.".
+        if (run.link.UploadRefused()) {
+            run.page.SetStatusLine(TXT_UPLOAD_REFUSED);
+            return Fail(run, UpdateFailure::UploadRefused);
+        }
         return Fail(run, UpdateFailure::MessageLoop);
+    }
 
     const uint32_t span = run.clock->NowSeconds() - time0;
     run.page.SetStatusLine(std::wstring(TXT_TASK_SUCCESSFUL) + FormatElapsed(span));

@@ -24,6 +24,7 @@ enum class UpdateFailure {
     FlashMode,      // the handset did not take a flash mode
     Transfer,       // a partition, or the key or a version, did not get across: the link failed
     MessageLoop,    // the handset reported an error, or stopped answering, while flashing
+    UploadRefused,  // while flashing, the handset announced an upload this PC cannot hold
 };
 
 // Everything the worker works on: the page's opened link, its two image records (the IPL record

@@ -286,6 +286,11 @@ void NeverReady(BootLoaderScript& s) {
 void Refuse(BootLoaderScript& s, FlashPartition p) {
     s.held[static_cast<int>(p)] = Newest();
 }
+// While flashing, the handset announces an upload that no 32-bit PC can hold.
+void AnnounceAnUploadOf2GiB(BootLoaderScript& s) {
+    s.stream = {StreamItem::Of(StreamItem::Word, wire::MSG_UPLOAD_BEGIN),
+                StreamItem::Of(StreamItem::Word, 0x80000000u)};
+}
 
 class FailureRoads : public Worker, public ::testing::WithParamInterface<Road> {};
 
@@ -440,7 +445,17 @@ INSTANTIATE_TEST_SUITE_P(Roads, FailureRoads,
                                   PageKind::Normal,
                                   {Status(said::UPGRADE_OS), Status(said::UPGRADE_COMPLETED),
                                    L"link box: Flash Firmware Error occurred:  code 7"},
-                                  UpdateFailure::MessageLoop}),
+                                  UpdateFailure::MessageLoop},
+                             Road{"UploadThePcCannotHold",
+                                  kOs,
+                                  false,
+                                  AnnounceAnUploadOf2GiB,
+                                  PageKind::Rescue,
+                                  {Status(said::UPGRADE_OS), Status(said::UPGRADE_COMPLETED),
+                                   L"link box: Error, the handset announced an upload of "
+                                   L"2147483648 bytes; the PC cannot hold it.",
+                                   Status(said::UPLOAD_REFUSED)},
+                                  UpdateFailure::UploadRefused}),
                          CaseName());
 
 TEST_F(Worker, ARefusedOsVersionOfOsAndCpSendsNeitherDataWord) {

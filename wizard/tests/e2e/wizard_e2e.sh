@@ -156,12 +156,13 @@ scenario_rescue_road() {
   e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
 }
 
-# The handset refuses what the page sends, or fails while it writes its flash: the worker says
-# why, the page stays with Close enabled and Update disabled, and the run cannot start again.
+# The handset refuses what the page sends, or fails while it writes its flash, or announces an
+# upload the PC cannot hold: the worker says why, the page stays with Close enabled and Update
+# disabled, and the run cannot start again.
 scenario_update_failures() {
   local kit=$E2E_WORK/kit fault options box status
   e2e_kit "$kit" --os-size 1
-  for fault in key os-version firmware; do
+  for fault in key os-version firmware upload; do
     case $fault in
       key)
         options=(--key refuse)
@@ -175,6 +176,10 @@ scenario_update_failures() {
         options=(--firmware-error 7)
         box="Flash Firmware Error occurred:  code 7"
         status="Upgrade completed." ;;
+      upload)
+        options=(--stream "range:10;word:AAAA000E;word:80000000")
+        box="Error, the handset announced an upload of 2147483648 bytes; the PC cannot hold it."
+        status="Error, the PC cannot hold the handset's upload." ;;
     esac
     e2e_vboot "$E2E_WORK/flashed-$fault" "${options[@]}"
     e2e_plug
