@@ -65,19 +65,22 @@ private:
     size_t left_;
 };
 
-// One socket, whose far end is the script, and the record of what the client sent.
+// One socket, whose far end is the script, and the record of what the client sent. A wait
+// that times out moves the clock on by the wait, a datagram by a millisecond.
 class ScriptedSocket : public DatagramSocket {
 public:
-    ScriptedSocket(Script& script, std::vector<Sent>& sent) : script_(script), sent_(sent) {}
+    ScriptedSocket(Script& script, std::vector<Sent>& sent, uint64_t& nowMs)
+        : script_(script), sent_(sent), nowMs_(nowMs) {}
 
     bool SendTo(const Endpoint& to, const uint8_t* data, size_t length) override {
         sent_.push_back({to, std::vector<uint8_t>(data, data + length)});
         return true;
     }
-    WaitResult WaitReadable(uint32_t) override {
+    WaitResult WaitReadable(uint32_t milliseconds) override {
         ready_ = false;
         switch (script_.Next(datagram_)) {
         case Script::Silence:
+            nowMs_ += milliseconds;
             return WaitResult::TimedOut;
         case Script::WaitFails:
             return WaitResult::Failed;
@@ -93,6 +96,7 @@ public:
             break;
         }
         ready_ = true;
+        ++nowMs_;
         return WaitResult::Readable;
     }
     int ReceiveFrom(uint8_t* buffer, size_t capacity, Endpoint& from) override {
@@ -128,6 +132,7 @@ private:
     std::vector<uint8_t> datagram_;
     Endpoint from_;
     Endpoint peer_ = kPeer;
+    uint64_t& nowMs_;
     bool ready_ = false;
     bool failReceive_ = false;
 };
@@ -141,14 +146,16 @@ public:
     }
     void Cleanup() override {}
     std::unique_ptr<DatagramSocket> OpenSocket() override {
-        return std::make_unique<ScriptedSocket>(script_, sent_);
+        return std::make_unique<ScriptedSocket>(script_, sent_, nowMs_);
     }
     int64_t NowSeconds() override { return 0; }
+    uint64_t NowMilliseconds() override { return nowMs_; }
     void Pause(uint32_t) override {}
 
 private:
     Script& script_;
     std::vector<Sent>& sent_;
+    uint64_t nowMs_ = 0;
 };
 
 class MemoryFile : public DownloadFile {
