@@ -1,6 +1,5 @@
 #include "DownloadTransfer.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "TftpWire.h"
@@ -18,9 +17,6 @@ constexpr uint32_t kFinalBlockAttempts = 10;
 // that the target is still waiting.
 constexpr uint32_t kReadAttempts = 10;
 constexpr uint32_t kReadRetryMs = 100;
-// Replies that keep coming but never acknowledge the block reset the time-out counter each
-// time; past this many of them in one block (or the retry limit, if higher) the block fails.
-constexpr uint64_t kWrongRepliesAllowed = 15;
 
 } // namespace
 
@@ -172,19 +168,46 @@ TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& dest
     return TransferOutcome::Success;
 }
 
+// Waits up to `milliseconds` for the target's acknowledgement of `block`. Whatever else comes
+// in the meantime is read and dropped, and the wait runs on to its end: a datagram from
+// anyone but the target, which must neither redirect the file nor keep the transfer alive,
+// and the target's acknowledgement of another block, a repeated or a late one. Sending the
+// block again for such an acknowledgement would draw a second acknowledgement of it, and
+// from then on every block would go out twice or more.
+DownloadTransfer::Answer DownloadTransfer::AwaitAnswer(uint32_t milliseconds,
+                                                       const Endpoint& target, uint32_t block) {
+    const uint64_t deadline = m_clock.NowMilliseconds() + milliseconds;
+    uint8_t reply[kTftpMaxDatagram];
+    for (;;) {
+        const uint64_t now = m_clock.NowMilliseconds();
+        if (now >= deadline)
+            return Answer::TimedOut;
+        switch (m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))) {
+        case WaitResult::TimedOut:
+            return Answer::TimedOut;
+        case WaitResult::Failed:
+            return Answer::Failed;
+        case WaitResult::Readable:
+            break;
+        }
+        Endpoint from;
+        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
+        if (got < 0)
+            return Answer::Failed;
+        if (from == target && IsTftpAckOf(reply, static_cast<size_t>(got), block))
+            return Answer::Acknowledged;
+    }
+}
+
 // Sends block `block` (not the final one) until it is acknowledged or the retry limit is
-// passed. Replies that come from anywhere but the destination are not the target's: they
-// are dropped and count as a wait that timed out, so that no stray sender can redirect the
-// file or keep the transfer alive.
+// passed. The block goes again only when a wait for it has run out.
 TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan, uint32_t block,
-                                            Endpoint& destination) {
+                                            const Endpoint& destination) {
     const uint32_t wait = AcknowledgementWait(block);
     const uint64_t offset = (static_cast<uint64_t>(block) - 1) * kTftpBlockSize;
-    const uint64_t wrongRepliesAllowed = std::max(plan.retryLimit, kWrongRepliesAllowed);
-    uint64_t timeouts = 0, errors = 0, wrongReplies = 0;
+    uint64_t timeouts = 0, errors = 0;
     uint32_t readFailures = 0;
     bool waitOnly = false;
-    uint8_t reply[kTftpMaxDatagram];
     for (;;) {
         const bool readAhead = m_readAheadBlock == block;
         m_readAheadBlock = 0;
@@ -206,39 +229,24 @@ TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan
         }
         waitOnly = false;
 
-        WaitResult waited = m_socket->WaitReadable(wait);
-        Endpoint from;
-        int got = -1;
-        if (waited == WaitResult::Readable) {
-            got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-            if (got < 0)
-                waited = WaitResult::Failed;
-            else if (from != destination) {
-                waited = WaitResult::TimedOut;
-                waitOnly = true;
-            }
-        }
-        if (waited == WaitResult::TimedOut) {
+        switch (AwaitAnswer(wait, destination, block)) {
+        case Answer::Acknowledged:
+            return TransferOutcome::Success;
+        case Answer::TimedOut:
             if (++timeouts > plan.retryLimit)
                 return TransferOutcome::TimedOut;
-            continue;
-        }
-        if (waited == WaitResult::Failed) {
+            break;
+        case Answer::Failed:
             if (++errors > plan.retryLimit)
                 return TransferOutcome::SocketFailed;
             waitOnly = true;
-            continue;
+            break;
         }
-        timeouts = errors = 0;
-        if (IsTftpAckOf(reply, static_cast<size_t>(got), block))
-            return TransferOutcome::Success;
-        if (++wrongReplies > wrongRepliesAllowed)
-            return TransferOutcome::TimedOut;
     }
 }
 
 TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan& plan,
-                                                 Endpoint& destination) {
+                                                 const Endpoint& destination) {
     const uint32_t block = plan.blocks;
     const size_t length = plan.length % kTftpBlockSize;
     uint8_t bytes[kTftpBlockSize];
@@ -246,15 +254,9 @@ TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan&
         return TransferOutcome::FinalFileLost;
     const std::vector<uint8_t> data = TftpDataDatagram(block, bytes, length);
     const uint32_t wait = block == 1 ? kSingleBlockWaitMs : AcknowledgementWait(block - 1);
-    uint8_t reply[kTftpMaxDatagram];
     for (uint32_t attempt = 0; attempt < kFinalBlockAttempts; ++attempt) {
         m_socket->SendTo(destination, data.data(), data.size());
-        if (m_socket->WaitReadable(wait) != WaitResult::Readable)
-            continue;
-        Endpoint from;
-        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-        if (got >= 0 && from == destination &&
-            IsTftpAckOf(reply, static_cast<size_t>(got), block)) {
+        if (AwaitAnswer(wait, destination, block) == Answer::Acknowledged) {
             ShowProgress(block, 100);
             m_view.SetProgressPosition(plan.step);
             SetStatus(texts::kSuccess);

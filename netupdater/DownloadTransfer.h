@@ -46,11 +46,16 @@ private:
         uint64_t retryLimit = 0; // R
     };
 
+    // How one wait for the acknowledgement of a block ended.
+    enum class Answer { Acknowledged, TimedOut, Failed };
+
     TransferOutcome Exchange(DownloadFile& file, const Plan& plan, const Endpoint& target);
     TransferOutcome Request(const Endpoint& target, Endpoint& destination);
+    Answer AwaitAnswer(uint32_t milliseconds, const Endpoint& target, uint32_t block);
     TransferOutcome SendBlock(DownloadFile& file, const Plan& plan, uint32_t block,
-                              Endpoint& destination);
-    TransferOutcome SendFinalBlock(DownloadFile& file, const Plan& plan, Endpoint& destination);
+                              const Endpoint& destination);
+    TransferOutcome SendFinalBlock(DownloadFile& file, const Plan& plan,
+                                   const Endpoint& destination);
     void ShowProgress(uint32_t block, uint32_t percent);
     void SetStatus(const std::string& text);
 

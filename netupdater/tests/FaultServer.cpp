@@ -1,7 +1,6 @@
 #include "FaultServer.h"
 
 #include <arpa/inet.h>
-#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,8 +8,6 @@
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 int BoundSocket(uint32_t address) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -53,7 +50,6 @@ struct FaultServer::Write {
     bool refused = false;
     bool delayDone = false;
     std::vector<uint8_t> delayed;
-    Clock::time_point delayedUntil;
 };
 
 FaultServer::FaultServer(FaultPlan plan, std::string folder, std::FILE* log)
@@ -77,22 +73,8 @@ FaultServer::~FaultServer() {
 void FaultServer::Serve(const std::atomic<bool>& stop) {
     uint8_t datagram[2048];
     while (!stop) {
-        int waitMs = 50;
-        if (m_write && !m_write->delayed.empty()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  m_write->delayedUntil - Clock::now())
-                                  .count();
-            if (left <= 0) {
-                // The held-up copy arrives now, after the client has sent the block again.
-                const std::vector<uint8_t> late = std::move(m_write->delayed);
-                m_write->delayed.clear();
-                Data(late.data(), late.size());
-                continue;
-            }
-            waitMs = static_cast<int>(left < waitMs ? left : waitMs);
-        }
         pollfd fds[2] = {{m_listening, POLLIN, 0}, {m_write ? m_write->socket : -1, POLLIN, 0}};
-        if (::poll(fds, 2, waitMs) <= 0)
+        if (::poll(fds, 2, 50) <= 0)
             continue;
         sockaddr_in from{};
         socklen_t size = sizeof from;
@@ -144,9 +126,13 @@ void FaultServer::Data(const uint8_t* datagram, size_t length) {
     if (block == static_cast<uint16_t>(w.next) && w.next == m_plan.delayBlock && !w.delayDone) {
         w.delayDone = true;
         w.delayed.assign(datagram, datagram + length);
-        w.delayedUntil = Clock::now() + std::chrono::milliseconds(m_plan.delayMs);
-        --m_tally.data; // counted when it is taken in
         return;
+    }
+    if (!w.delayed.empty()) {
+        const std::vector<uint8_t> late = std::move(w.delayed);
+        w.delayed.clear();
+        --m_tally.data; // counted when it came
+        Data(late.data(), late.size());
     }
     if (block == static_cast<uint16_t>(w.next - 1)) {
         // A block repeated, because its acknowledgement was lost or late: acknowledged again.

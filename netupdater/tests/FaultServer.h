@@ -20,10 +20,10 @@ struct FaultPlan {
     uint32_t errorAtBlock = 0;
     uint16_t errorCode = 0;
     std::string errorText;
-    // The first copy of this block (0 for none) is taken in only `delayMs` after it came, as
-    // if the network had held it up: by then the client has sent it again.
+    // The first copy of this block (0 for none) is held up on the way until the client,
+    // whose wait for it ran out, sends it again; the late copy then arrives just ahead of
+    // the new one, and each draws an acknowledgement.
     uint32_t delayBlock = 0;
-    uint32_t delayMs = 0;
     // Before each acknowledgement, a stranger on 127.0.0.2 sends the client the same one.
     bool stranger = false;
 };

@@ -1,7 +1,7 @@
 // tftp_fault_server: the fault-playing TFTP server of FaultServer.h as a program, for the
 // window tests of the real Zamri.exe under Wine.
 //
-//   tftp_fault_server [--duplicate-acks] [--error-at BLOCK CODE TEXT] [--delay BLOCK MS]
+//   tftp_fault_server [--duplicate-acks] [--error-at BLOCK CODE TEXT] [--delay BLOCK]
 //                     [--stranger] FOLDER
 //
 // Prints "port N" once it listens on 127.0.0.1, then one line per write request, error
@@ -25,7 +25,7 @@ void OnSignal(int) {
 
 int Usage() {
     std::fprintf(stderr, "usage: tftp_fault_server [--duplicate-acks] [--error-at BLOCK CODE "
-                         "TEXT] [--delay BLOCK MS] [--stranger] FOLDER\n");
+                         "TEXT] [--delay BLOCK] [--stranger] FOLDER\n");
     return 2;
 }
 
@@ -44,9 +44,8 @@ int main(int argc, char** argv) {
             plan.errorAtBlock = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
             plan.errorCode = static_cast<uint16_t>(std::strtoul(argv[++i], nullptr, 10));
             plan.errorText = argv[++i];
-        } else if (!std::strcmp(argv[i], "--delay") && left >= 2) {
+        } else if (!std::strcmp(argv[i], "--delay") && left >= 1) {
             plan.delayBlock = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-            plan.delayMs = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         } else if (argv[i][0] != '-' && !folder) {
             folder = argv[i];
         } else {
