@@ -25,6 +25,24 @@ uint32_t AcknowledgementWait(uint32_t block) {
     return offset < 66048 ? 12000 : 2000;
 }
 
+std::string EscapedText(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            escaped += '\\';
+            escaped += c;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            escaped += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            escaped += hex;
+        }
+    }
+    return escaped;
+}
+
 std::string ProgressText(uint32_t percent, int64_t elapsedSeconds) {
     if (elapsedSeconds < 0)
         elapsedSeconds = 0;
@@ -108,6 +126,9 @@ TransferOutcome DownloadTransfer::Run(DownloadFile& file, const UpdaterSettings&
     case TransferOutcome::SocketFailed:
         SetStatus(texts::kSocketFailed);
         break;
+    case TransferOutcome::TargetError:
+        SetStatus(m_refusal);
+        break;
     case TransferOutcome::FileLost:
         m_view.SetProgressPosition(0);
         m_view.ShowMessage(texts::kNoFile);
@@ -168,8 +189,9 @@ TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& dest
     return TransferOutcome::Success;
 }
 
-// Waits up to `milliseconds` for the target's acknowledgement of `block`. Whatever else comes
-// in the meantime is read and dropped, and the wait runs on to its end: a datagram from
+// Waits up to `milliseconds` for the target's acknowledgement of `block`, or for its error
+// datagram, which ends the transfer. Whatever else comes in the meantime is read and dropped,
+// and the wait runs on to its end: a datagram from
 // anyone but the target, which must neither redirect the file nor keep the transfer alive,
 // and the target's acknowledgement of another block, a repeated or a late one. Sending the
 // block again for such an acknowledgement would draw a second acknowledgement of it, and
@@ -194,8 +216,17 @@ DownloadTransfer::Answer DownloadTransfer::AwaitAnswer(uint32_t milliseconds,
         const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
         if (got < 0)
             return Answer::Failed;
-        if (from == target && IsTftpAckOf(reply, static_cast<size_t>(got), block))
+        if (from != target)
+            continue;
+        if (IsTftpAckOf(reply, static_cast<size_t>(got), block))
             return Answer::Acknowledged;
+        // The target has given up the transfer: whatever went to it now would go unheard.
+        uint16_t code = 0;
+        std::string message;
+        if (ParseTftpError(reply, static_cast<size_t>(got), code, message)) {
+            m_refusal = texts::RefusedByTarget(code, EscapedText(message));
+            return Answer::Refused;
+        }
     }
 }
 
@@ -241,6 +272,8 @@ TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan
                 return TransferOutcome::SocketFailed;
             waitOnly = true;
             break;
+        case Answer::Refused:
+            return TransferOutcome::TargetError;
         }
     }
 }
@@ -256,7 +289,10 @@ TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan&
     const uint32_t wait = block == 1 ? kSingleBlockWaitMs : AcknowledgementWait(block - 1);
     for (uint32_t attempt = 0; attempt < kFinalBlockAttempts; ++attempt) {
         m_socket->SendTo(destination, data.data(), data.size());
-        if (AwaitAnswer(wait, destination, block) == Answer::Acknowledged) {
+        const Answer answer = AwaitAnswer(wait, destination, block);
+        if (answer == Answer::Refused)
+            return TransferOutcome::TargetError;
+        if (answer == Answer::Acknowledged) {
             ShowProgress(block, 100);
             m_view.SetProgressPosition(plan.step);
             SetStatus(texts::kSuccess);

@@ -24,6 +24,7 @@ enum class TransferOutcome {
     Refused,             // the first reply was not the acknowledgement of block 0
     TimedOut,            // a block went unacknowledged past the retry limit
     SocketFailed,        // the socket kept failing past the retry limit
+    TargetError,         // the target ended the transfer with an error datagram
     FileLost,            // the download file could not be read again during the transfer
     FinalFileLost,       // ... nor for the final block
     FinalUnacknowledged, // the final block went unacknowledged in ten attempts
@@ -47,7 +48,7 @@ private:
     };
 
     // How one wait for the acknowledgement of a block ended.
-    enum class Answer { Acknowledged, TimedOut, Failed };
+    enum class Answer { Acknowledged, TimedOut, Failed, Refused };
 
     TransferOutcome Exchange(DownloadFile& file, const Plan& plan, const Endpoint& target);
     TransferOutcome Request(const Endpoint& target, Endpoint& destination);
@@ -64,6 +65,8 @@ private:
     TransferClock& m_clock;
     std::unique_ptr<DatagramSocket> m_socket;
     std::string m_status;
+    // The status line for the target's error datagram, once one has come.
+    std::string m_refusal;
     int64_t m_startSeconds = 0;
     // The one block of the file held, and which block it is when it was read ahead (else 0).
     uint8_t m_block[512];
@@ -73,6 +76,11 @@ private:
 // The milliseconds to wait for the acknowledgement of `block` (1-based): blocks that start
 // within the first 66,048 bytes wait 12 seconds, later ones 2 seconds.
 uint32_t AcknowledgementWait(uint32_t block);
+
+// A text from the target made harmless to show in the window or a log: printable ASCII stays
+// as it is, except that a backslash and a double quote get a backslash before them; every
+// other byte becomes \xHH.
+std::string EscapedText(const std::string& text);
 
 // The progress text: "<percent>% finished." followed at once by "mins: MM, secs: SS".
 std::string ProgressText(uint32_t percent, int64_t elapsedSeconds);

@@ -16,6 +16,7 @@
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
 #include "FaultServer.h"
+#include "OutcomeName.h"
 #include "RecordingView.h"
 #include "TempDir.h"
 
@@ -153,6 +154,24 @@ TEST(FaultPeer, OnlyTheHeldUpBlockGoesTwice) {
     const FaultTally& tally = server.Finish();
     EXPECT_TRUE(server.Received() == Pattern(size)) << "doc.bin differs";
     EXPECT_EQ(tally.data, 201u) << "data datagrams for 200 blocks";
+}
+
+// The server refuses block 5 with an error datagram. The transfer ends at once with the
+// server's words in the status line, and nothing more reaches the server.
+TEST(FaultPeer, AnErrorInTheMiddleEndsTheWriteAtOnce) {
+    FaultPlan plan;
+    plan.errorAtBlock = 5;
+    plan.errorCode = 3;
+    plan.errorText = "Disk full";
+    ServedFaults server(plan);
+    ASSERT_TRUE(server.Ready());
+    RecordingView view;
+    EXPECT_EQ(SendOurs(server, 20 * 512, view, 1).outcome, TransferOutcome::TargetError);
+    EXPECT_EQ(view.Only("status").back(),
+              "status Refused by target (error 3: \"Disk full\")!  Download to Target failure!");
+    const FaultTally& tally = server.Finish();
+    EXPECT_EQ(tally.data, 5u);
+    EXPECT_EQ(tally.afterError, 0u) << "data went out after the error";
 }
 
 } // namespace

@@ -72,10 +72,16 @@ FaultServer::~FaultServer() {
 
 void FaultServer::Serve(const std::atomic<bool>& stop) {
     uint8_t datagram[2048];
-    while (!stop) {
+    for (;;) {
+        // Once stopped, what is already queued is still taken in: a client that has just
+        // returned has sent all it will send.
+        const bool stopping = stop;
         pollfd fds[2] = {{m_listening, POLLIN, 0}, {m_write ? m_write->socket : -1, POLLIN, 0}};
-        if (::poll(fds, 2, 50) <= 0)
+        if (::poll(fds, 2, stopping ? 0 : 50) <= 0) {
+            if (stopping)
+                break;
             continue;
+        }
         sockaddr_in from{};
         socklen_t size = sizeof from;
         if (fds[0].revents & POLLIN) {

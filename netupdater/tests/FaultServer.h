@@ -51,7 +51,8 @@ public:
     bool Ready() const { return m_ready; }
     uint16_t Port() const { return m_port; }
 
-    // Serves until `stop` is set; looks at it at least every 50 ms.
+    // Serves until `stop` is set, looking at it at least every 50 ms, and then takes in what
+    // has already arrived.
     void Serve(const std::atomic<bool>& stop);
 
     // Read once Serve has returned.

@@ -11,6 +11,7 @@
 
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
+#include "OutcomeName.h"
 #include "RecordingView.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "DownloadTransfer.h"
+#include "OutcomeName.h"
 #include "RecordingView.h"
 #include "TftpServer.h"
 

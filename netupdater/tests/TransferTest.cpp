@@ -6,6 +6,7 @@
 
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
+#include "OutcomeName.h"
 #include "RecordingView.h"
 
 namespace {
@@ -244,6 +245,17 @@ const Ending kEndings[] = {
      Answer(0, {Raw({0, 5, 0, 2, 'n', 'o', 0})}),
      TransferOutcome::Refused,
      {"position 0", "button on", "status Begin to download to target...", "position 0"}},
+    {"ErrorDatagramDuringABlock",
+     Answer(2, {Error(3, "Disk full or allocation exceeded")}),
+     TransferOutcome::TargetError,
+     {"position 0", "button on",
+      "status Refused by target (error 3: \"Disk full or allocation exceeded\")!  Download to "
+      "Target failure!"}},
+    {"ErrorDatagramForTheFinalBlock",
+     Answer(4, {Error(2, "Access violation")}),
+     TransferOutcome::TargetError,
+     {"position 0", "button on",
+      "status Refused by target (error 2: \"Access violation\")!  Download to Target failure!"}},
     {"SilencePastRetryTimes",
      SilentFrom(3),
      TransferOutcome::TimedOut,
@@ -268,6 +280,52 @@ const Ending kEndings[] = {
 
 INSTANTIATE_TEST_SUITE_P(TftpTransfer, Endings, ::testing::ValuesIn(kEndings),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// An error datagram from the transfer's port ends the transfer at once: nothing goes out after
+// it, and the status line quotes the target's message made harmless, with only printable
+// ASCII shown as it is, so that a hostile target can write nothing into the window or a log.
+// An error from another port is a stranger's, and one too short to hold an error code is no
+// error datagram: both are dropped, and block 2 goes again once its wait has run out.
+TEST_F(TftpTransfer, AnErrorDatagramEndsTheTransferAtOnce) {
+    const struct {
+        const char* name;
+        Event error;
+        std::vector<int> blocksSent;
+        const char* status;
+    } cases[] = {
+        {"plain",
+         Error(3, "Disk full or allocation exceeded"),
+         {1, 2},
+         "Refused by target (error 3: \"Disk full or allocation exceeded\")!  Download to Target "
+         "failure!"},
+        {"hostile text",
+         Error(0, "a\r\nb\x1b[2J\"q\"\\ \xff\x7f"),
+         {1, 2},
+         "Refused by target (error 0: \"a\\x0D\\x0Ab\\x1B[2J\\\"q\\\"\\\\ \\xFF\\x7F\")!  "
+         "Download to Target failure!"},
+        {"no terminator",
+         Raw({0, 5, 0, 1, 'n', 'o'}),
+         {1, 2},
+         "Refused by target (error 1: \"no\")!  Download to Target failure!"},
+        {"no text",
+         Raw({0, 5, 0, 4}),
+         {1, 2},
+         "Refused by target (error 4: \"\")!  Download to Target failure!"},
+        {"from another port", Error(3, "x", 40000), {1, 2, 2, 3, 4}, "Download to Taget Success!"},
+        {"too short", Raw({0, 5, 0}), {1, 2, 2, 3, 4}, "Download to Taget Success!"},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        const Event error = c.error;
+        target.script = [error](size_t k, const FakeTarget::Sent&) {
+            return k == 2 ? std::optional<std::vector<Event>>(std::vector<Event>{error})
+                          : std::nullopt;
+        };
+        Run(2000, 2);
+        EXPECT_EQ(BlocksSent(), c.blocksSent) << c.name;
+        EXPECT_EQ(view.Only("status").back(), std::string("status ") + c.status) << c.name;
+    }
+}
 
 TEST_F(TftpTransfer, SendsTheWriteRequestOnceOnly) {
     target.script = [](size_t, const FakeTarget::Sent&) {
