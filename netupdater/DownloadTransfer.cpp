@@ -166,27 +166,38 @@ TransferOutcome DownloadTransfer::Exchange(DownloadFile& file, const Plan& plan,
     return SendFinalBlock(file, plan, destination);
 }
 
-// The write request goes out once; the first reply names the port the transfer uses.
+// The write request goes out once; the first reply names the port the transfer uses. The
+// target answers from a port of its choosing but from its own address: a datagram from any
+// other host is a stranger's, which must neither take the file nor end the transfer, and it
+// is dropped while the one wait runs on.
 TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& destination) {
     const std::vector<uint8_t> request = TftpWriteRequest();
     m_socket->SendTo(target, request.data(), request.size());
-    switch (m_socket->WaitReadable(kRequestWaitMs)) {
-    case WaitResult::TimedOut:
-        return TransferOutcome::NoAnswer;
-    case WaitResult::Failed:
-        return TransferOutcome::ConnectError;
-    case WaitResult::Readable:
-        break;
-    }
+    const uint64_t deadline = m_clock.NowMilliseconds() + kRequestWaitMs;
     uint8_t reply[kTftpMaxDatagram];
-    Endpoint from;
-    const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-    if (got < 0)
-        return TransferOutcome::ConnectError;
-    if (got < 4 || !IsTftpAckOf(reply, 4, 0))
-        return TransferOutcome::Refused;
-    destination = from;
-    return TransferOutcome::Success;
+    for (;;) {
+        const uint64_t now = m_clock.NowMilliseconds();
+        if (now >= deadline)
+            return TransferOutcome::NoAnswer;
+        switch (m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))) {
+        case WaitResult::TimedOut:
+            return TransferOutcome::NoAnswer;
+        case WaitResult::Failed:
+            return TransferOutcome::ConnectError;
+        case WaitResult::Readable:
+            break;
+        }
+        Endpoint from;
+        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
+        if (got < 0)
+            return TransferOutcome::ConnectError;
+        if (from.address != target.address)
+            continue;
+        if (got < 4 || !IsTftpAckOf(reply, 4, 0))
+            return TransferOutcome::Refused;
+        destination = from;
+        return TransferOutcome::Success;
+    }
 }
 
 // Waits up to `milliseconds` for the target's acknowledgement of `block`, or for its error

@@ -16,9 +16,9 @@
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
 #include "FaultServer.h"
-#include "OutcomeName.h"
 #include "RecordingView.h"
 #include "TempDir.h"
+#include "TransferPrinters.h"
 
 namespace {
 
@@ -172,6 +172,23 @@ TEST(FaultPeer, AnErrorInTheMiddleEndsTheWriteAtOnce) {
     const FaultTally& tally = server.Finish();
     EXPECT_EQ(tally.data, 5u);
     EXPECT_EQ(tally.afterError, 0u) << "data went out after the error";
+}
+
+// A stranger on 127.0.0.2 sends the client each acknowledgement just before the server does,
+// the first one included. With retrytimes at 0, a stranger's datagram that ended a wait or
+// took the transfer's address would end the transfer; the file arrives whole instead.
+TEST(FaultPeer, AStrangersRepliesAreDropped) {
+    FaultPlan plan;
+    plan.stranger = true;
+    ServedFaults server(plan);
+    ASSERT_TRUE(server.Ready()) << "no socket on 127.0.0.2";
+    RecordingView view;
+    const size_t size = 9 * 512 + 300;
+    EXPECT_EQ(SendOurs(server, size, view, 0).outcome, TransferOutcome::Success);
+    const FaultTally& tally = server.Finish();
+    EXPECT_TRUE(server.Received() == Pattern(size)) << "doc.bin differs";
+    EXPECT_EQ(tally.data, 10u);
+    EXPECT_EQ(tally.strays, 11u);
 }
 
 } // namespace

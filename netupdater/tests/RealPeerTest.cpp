@@ -11,8 +11,8 @@
 
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
-#include "OutcomeName.h"
 #include "RecordingView.h"
+#include "TransferPrinters.h"
 
 namespace {
 

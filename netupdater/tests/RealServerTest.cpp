@@ -6,9 +6,9 @@
 #include <iterator>
 
 #include "DownloadTransfer.h"
-#include "OutcomeName.h"
 #include "RecordingView.h"
 #include "TftpServer.h"
+#include "TransferPrinters.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
-#include "OutcomeName.h"
 #include "RecordingView.h"
+#include "TransferPrinters.h"
 
 namespace {
 
@@ -324,6 +324,50 @@ TEST_F(TftpTransfer, AnErrorDatagramEndsTheTransferAtOnce) {
         Run(2000, 2);
         EXPECT_EQ(BlocksSent(), c.blocksSent) << c.name;
         EXPECT_EQ(view.Only("status").back(), std::string("status ") + c.status) << c.name;
+    }
+}
+
+// The first reply must come from the target's own address, though from a port of its
+// choosing. A stranger's datagram before it is dropped while the second's wait runs on, so
+// that no other host can take the file or end the transfer; when no reply of the target's
+// comes within that second, the target did not answer.
+TEST_F(TftpTransfer, TakesTheFirstReplyOnlyFromTheTargetsAddress) {
+    const Endpoint peer{0x64646401, kPeerPort};
+    const struct {
+        const char* name;
+        std::vector<Event> replies;
+        TransferOutcome outcome;
+        int64_t requestWaitMs; // how long the write request's wait lasted
+    } cases[] = {
+        {"a stranger's acknowledgement first",
+         {From(kStrangerAddress, Ack(0)), Late(300, Ack(0))},
+         TransferOutcome::Success,
+         300},
+        {"a stranger's error first",
+         {From(kStrangerAddress, Error(2, "Access violation")), Late(300, Ack(0))},
+         TransferOutcome::Success,
+         300},
+        {"a stranger alone",
+         {Late(200, From(kStrangerAddress, Ack(0)))},
+         TransferOutcome::NoAnswer,
+         1000},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        const std::vector<Event> replies = c.replies;
+        target.script = [replies](size_t k, const FakeTarget::Sent&) {
+            return k == 0 ? std::optional<std::vector<Event>>(replies) : std::nullopt;
+        };
+        const int64_t start = target.nowMs;
+        EXPECT_EQ(Run(1100, 0), c.outcome) << c.name;
+        for (size_t i = 1; i < target.sent.size(); ++i)
+            EXPECT_EQ(target.sent[i].to, peer) << c.name << ": datagram " << i;
+        int64_t pause = 0;
+        if (c.outcome == TransferOutcome::Success) {
+            EXPECT_EQ(BlocksSent(), (std::vector<int>{1, 2, 3})) << c.name;
+            pause = 1000;
+        }
+        EXPECT_EQ(target.nowMs - start, c.requestWaitMs + pause) << c.name;
     }
 }
 

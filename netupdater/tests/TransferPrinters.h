@@ -4,8 +4,15 @@
 
 #include "DownloadTransfer.h"
 
-// Transfer outcomes by name in the tests' failure messages. A switch, so that the compiler
-// names an outcome added without its name here.
+// How the transfer's types show in the tests' failure messages.
+
+inline void PrintTo(const Endpoint& e, std::ostream* os) {
+    *os << (e.address >> 24) << '.' << ((e.address >> 16) & 0xFF) << '.'
+        << ((e.address >> 8) & 0xFF) << '.' << (e.address & 0xFF) << ':' << e.port;
+}
+
+// Outcomes by name. A switch, so that the compiler names an outcome added without its name
+// here.
 inline void PrintTo(TransferOutcome outcome, std::ostream* os) {
 #define KOV_OUTCOME(name)                                                                          \
     case TransferOutcome::name:                                                                    \
