@@ -57,7 +57,9 @@ bool ParseIpv4(const std::string& text, uint32_t& address) {
 UpdaterSettings ReadUpdaterSettings(const std::string& iniPath) {
     UpdaterSettings settings;
     std::string value;
-    if (ReadProfileText(iniPath, kSection, "retrytimes", value))
+    // An empty value keeps the default, as the platform's profile call reads one: with
+    // nothing written after the equals sign, the user has not set a limit of 0.
+    if (ReadProfileText(iniPath, kSection, "retrytimes", value) && !Trimmed(value).empty())
         settings.retryLimit = ProfileInteger(value);
     if (ReadProfileText(iniPath, kSection, "targetaddress", value) &&
         !ParseIpv4(Trimmed(value), settings.target.address))

@@ -6,7 +6,7 @@
 #include "DatagramSocket.h"
 
 // What one download reads from "setting.ini" in the current directory, section "setting":
-//   retrytimes     consecutive failed waits allowed per block (default 15)
+//   retrytimes     consecutive failed waits allowed per block (default 15, also when empty)
 //   targetaddress  the target's IPv4 address (default 100.100.100.1)
 //   targetport     the target's TFTP port (default 69)
 // The last two exist so that the updater can be pointed at a server on another address,

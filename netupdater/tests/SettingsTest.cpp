@@ -30,7 +30,10 @@ TEST(UpdaterSettings, ReadsRetryLimitAndTarget) {
         {"[setting]\nretrytimes=-3\n", 0, 0x64646401, 69, true},
         {"[setting]\nretrytimes=abc\n", 0, 0x64646401, 69, true},
         {"[setting]\nretrytimes=12x\n", 12, 0x64646401, 69, true},
-        {"[setting]\nretrytimes=\n", 0, 0x64646401, 69, true},
+        // An empty value is no number: the default, as the platform's profile call gives it.
+        {"[setting]\nretrytimes=\n", 15, 0x64646401, 69, true},
+        {"[setting]\r\nretrytimes=   \r\n", 15, 0x64646401, 69, true},
+        {"[setting]\nretrytimes=\"\"\n", 15, 0x64646401, 69, true},
         {"[setting]\ntargetaddress=127.0.0.1\ntargetport=6969\n", 15, 0x7F000001, 6969, true},
         {"[setting]\ntargetaddress=10.1.2\n", 15, 0x64646401, 69, false},
         {"[setting]\ntargetaddress=256.0.0.1\n", 15, 0x64646401, 69, false},
