@@ -54,7 +54,7 @@ bool ParseIpv4(const std::string& text, uint32_t& address) {
     return true;
 }
 
-UpdaterSettings ReadUpdaterSettings(const std::string& iniPath) {
+UpdaterSettings ReadUpdaterSettings(const std::filesystem::path& iniPath) {
     UpdaterSettings settings;
     std::string value;
     // An empty value keeps the default, as the platform's profile call reads one: with
@@ -76,6 +76,10 @@ UpdaterSettings ReadUpdaterSettings(const std::string& iniPath) {
 }
 
 UpdaterSettings ReadUpdaterSettings() {
-    // Built at whatever length the directory has: a deep folder must not lose its settings.
-    return ReadUpdaterSettings(CurrentDirectory() + kPathSeparator + "setting.ini");
+    // Built at whatever length the directory has, and wide on Windows: neither a deep folder
+    // nor one named in another script may lose its settings. A directory that is gone finds
+    // no file, and the defaults hold.
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::current_path(error);
+    return ReadUpdaterSettings(directory / "setting.ini");
 }

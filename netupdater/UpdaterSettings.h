@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "DatagramSocket.h"
@@ -20,17 +21,14 @@ struct UpdaterSettings {
 
 // Reads the profile value `key` of `section` from the INI file at `path`, as the platform's
 // profile functions see it. False when the file, the section or the key is missing.
-bool ReadProfileText(const std::string& path, const char* section, const char* key,
+bool ReadProfileText(const std::filesystem::path& path, const char* section, const char* key,
                      std::string& value);
 
-// The process's current directory, of any length, and the separator that joins a name to it.
-std::string CurrentDirectory();
-extern const char kPathSeparator;
-
 // Reads the updater settings from `iniPath`; missing keys keep their defaults.
-UpdaterSettings ReadUpdaterSettings(const std::string& iniPath);
+UpdaterSettings ReadUpdaterSettings(const std::filesystem::path& iniPath);
 
-// The same from "setting.ini" in the current directory, read afresh at every call.
+// The same from "setting.ini" in the current directory, read afresh at every call. The
+// directory may be of any length, and on Windows its name need not fit the ANSI code page.
 UpdaterSettings ReadUpdaterSettings();
 
 // A profile integer as the platform reads one: leading decimal digits, 0 when there are

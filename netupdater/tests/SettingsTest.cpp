@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "TempDir.h"
 #include "UpdaterSettings.h"
@@ -67,6 +68,21 @@ TEST(UpdaterSettings, ReadsFromACurrentDirectoryOfAnyLength) {
     std::fclose(f);
     ScopedCwd cwd(deep);
     EXPECT_EQ(ReadUpdaterSettings().retryLimit, 2u);
+}
+
+// Zamri may be run from a folder whose name no ANSI code page can spell (here Cyrillic, Arabic
+// and Hebrew together); its settings file is still found there.
+TEST(UpdaterSettings, ReadsFromACurrentDirectoryNamedOutsideTheAnsiCodePage) {
+    TempDir dir;
+    const std::filesystem::path folder =
+        std::filesystem::path(dir.Path()) / std::filesystem::u8path(u8"тест-ملف-קובץ");
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "setting.ini") << "[setting]\nretrytimes=2\n";
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const UpdaterSettings settings = ReadUpdaterSettings();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(settings.retryLimit, 2u);
 }
 
 } // namespace
