@@ -176,65 +176,60 @@ TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& dest
     const uint64_t deadline = m_clock.NowMilliseconds() + kRequestWaitMs;
     uint8_t reply[kTftpMaxDatagram];
     for (;;) {
-        const uint64_t now = m_clock.NowMilliseconds();
-        if (now >= deadline)
+        const Received got = ReceiveBefore(deadline, reply, sizeof reply);
+        if (got.result == WaitResult::TimedOut)
             return TransferOutcome::NoAnswer;
-        switch (m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))) {
-        case WaitResult::TimedOut:
-            return TransferOutcome::NoAnswer;
-        case WaitResult::Failed:
+        if (got.result == WaitResult::Failed)
             return TransferOutcome::ConnectError;
-        case WaitResult::Readable:
-            break;
-        }
-        Endpoint from;
-        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-        if (got < 0)
-            return TransferOutcome::ConnectError;
-        if (from.address != target.address)
+        if (got.from.address != target.address)
             continue;
-        if (got < 4 || !IsTftpAckOf(reply, 4, 0))
+        if (got.length < 4 || !IsTftpAckOf(reply, 4, 0))
             return TransferOutcome::Refused;
-        destination = from;
+        destination = got.from;
         return TransferOutcome::Success;
     }
 }
 
+DownloadTransfer::Received DownloadTransfer::ReceiveBefore(uint64_t deadline, uint8_t* buffer,
+                                                           size_t capacity) {
+    Received got;
+    const uint64_t now = m_clock.NowMilliseconds();
+    got.result = now < deadline ? m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))
+                                : WaitResult::TimedOut;
+    if (got.result == WaitResult::Readable) {
+        got.length = m_socket->ReceiveFrom(buffer, capacity, got.from);
+        if (got.length < 0)
+            got.result = WaitResult::Failed;
+    }
+    return got;
+}
+
 // Waits up to `milliseconds` for the target's acknowledgement of `block`, or for its error
 // datagram, which ends the transfer. Whatever else comes in the meantime is read and dropped,
-// and the wait runs on to its end: a datagram from
-// anyone but the target, which must neither redirect the file nor keep the transfer alive,
-// and the target's acknowledgement of another block, a repeated or a late one. Sending the
-// block again for such an acknowledgement would draw a second acknowledgement of it, and
-// from then on every block would go out twice or more.
+// and the wait runs on to its end: a datagram from anyone but the target, which must neither
+// redirect the file nor keep the transfer alive, and the target's acknowledgement of another
+// block, a repeated or a late one. Sending the block again for such an acknowledgement would
+// draw a second acknowledgement of it, and from then on every block would go out twice or
+// more.
 DownloadTransfer::Answer DownloadTransfer::AwaitAnswer(uint32_t milliseconds,
                                                        const Endpoint& target, uint32_t block) {
     const uint64_t deadline = m_clock.NowMilliseconds() + milliseconds;
     uint8_t reply[kTftpMaxDatagram];
     for (;;) {
-        const uint64_t now = m_clock.NowMilliseconds();
-        if (now >= deadline)
+        const Received got = ReceiveBefore(deadline, reply, sizeof reply);
+        if (got.result == WaitResult::TimedOut)
             return Answer::TimedOut;
-        switch (m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))) {
-        case WaitResult::TimedOut:
-            return Answer::TimedOut;
-        case WaitResult::Failed:
+        if (got.result == WaitResult::Failed)
             return Answer::Failed;
-        case WaitResult::Readable:
-            break;
-        }
-        Endpoint from;
-        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-        if (got < 0)
-            return Answer::Failed;
-        if (from != target)
+        if (got.from != target)
             continue;
-        if (IsTftpAckOf(reply, static_cast<size_t>(got), block))
+        const size_t length = static_cast<size_t>(got.length);
+        if (IsTftpAckOf(reply, length, block))
             return Answer::Acknowledged;
         // The target has given up the transfer: whatever went to it now would go unheard.
         uint16_t code = 0;
         std::string message;
-        if (ParseTftpError(reply, static_cast<size_t>(got), code, message)) {
+        if (ParseTftpError(reply, length, code, message)) {
             m_refusal = texts::RefusedByTarget(code, EscapedText(message));
             return Answer::Refused;
         }

@@ -50,8 +50,18 @@ private:
     // How one wait for the acknowledgement of a block ended.
     enum class Answer { Acknowledged, TimedOut, Failed, Refused };
 
+    // One datagram taken from the socket, or how the wait for it ended instead.
+    struct Received {
+        WaitResult result = WaitResult::TimedOut;
+        int length = 0;
+        Endpoint from;
+    };
+
     TransferOutcome Exchange(DownloadFile& file, const Plan& plan, const Endpoint& target);
     TransferOutcome Request(const Endpoint& target, Endpoint& destination);
+    // Waits for one datagram until `deadline` (on the clock's milliseconds) and takes it; a
+    // wait whose deadline has passed times out at once.
+    Received ReceiveBefore(uint64_t deadline, uint8_t* buffer, size_t capacity);
     Answer AwaitAnswer(uint32_t milliseconds, const Endpoint& target, uint32_t block);
     TransferOutcome SendBlock(DownloadFile& file, const Plan& plan, uint32_t block,
                               const Endpoint& destination);
