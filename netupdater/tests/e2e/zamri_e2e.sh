@@ -21,6 +21,16 @@ FAULT_PID=
 # The remembered-path file is C:\to_path.dat of the tests' prefix.
 remembered() { echo "$WINEPREFIX/drive_c/to_path.dat"; }
 
+# Zamri writes the remembered-path file only after its file dialog has gone, so a check right
+# after the dialog waits for it, up to five seconds.
+wait_remembered() {
+  for _ in $(seq 1 50); do
+    [ -f "$(remembered)" ] && return 0
+    sleep 0.1
+  done
+  e2e_fail "no C:\\to_path.dat five seconds after the file dialog"
+}
+
 # Debian's TFTP server on a free loopback port, serving $E2E_WORK/served; its port in
 # TFTPD_PORT. It is ready once it answers a read request (curl's code 68: no such file).
 start_server() {
@@ -130,6 +140,7 @@ scenario_refusals() {
     box "$NOT_SELECTED" title "$TITLE" shot zamri-not-selected click 1 gone \
     page "$TITLE" enabled 1007 1 click 1001 \
     page "Open" text 1136 "Files (doc.bin)" shot zamri-browse click 2 gone
+  wait_remembered
   [ -f "$(remembered)" ] && [ ! -s "$(remembered)" ] ||
     e2e_fail "cancelled Browse did not leave an empty C:\\to_path.dat"
 
