@@ -34,6 +34,7 @@ public:
 class NoPauseClock : public TransferClock {
 public:
     int64_t NowSeconds() override { return TransferClock::System().NowSeconds(); }
+    uint64_t NowMilliseconds() override { return TransferClock::System().NowMilliseconds(); }
     void Pause(uint32_t) override {}
 };
 

@@ -5,8 +5,8 @@
 namespace {
 
 // Shared for reading and writing by others, as the C library opens a file for reading.
-HANDLE OpenForReading(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+HANDLE OpenForReading(const std::filesystem::path& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <filesystem>
 
 // The download file as the transfer reads it: its length once, then one block at a time,
 // each read opening the file afresh, so that no more than one block is ever held.
@@ -18,13 +18,14 @@ public:
     virtual bool ReadAt(uint64_t offset, uint8_t* buffer, size_t length) = 0;
 };
 
-// A file on disk by its path, in the system's 8-bit encoding.
+// A file on disk by its path. On Windows the path stays wide all the way to the system, so
+// that a file in a folder whose name the ANSI code page cannot spell is still found.
 class DiskFile : public DownloadFile {
 public:
-    explicit DiskFile(std::string path) : m_path(std::move(path)) {}
+    explicit DiskFile(std::filesystem::path path) : m_path(std::move(path)) {}
     bool Length(uint64_t& length) override;
     bool ReadAt(uint64_t offset, uint8_t* buffer, size_t length) override;
 
 private:
-    std::string m_path;
+    std::filesystem::path m_path;
 };

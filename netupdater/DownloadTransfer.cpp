@@ -1,6 +1,5 @@
 #include "DownloadTransfer.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "TftpWire.h"
@@ -18,15 +17,30 @@ constexpr uint32_t kFinalBlockAttempts = 10;
 // that the target is still waiting.
 constexpr uint32_t kReadAttempts = 10;
 constexpr uint32_t kReadRetryMs = 100;
-// Replies that keep coming but never acknowledge the block reset the time-out counter each
-// time; past this many of them in one block (or the retry limit, if higher) the block fails.
-constexpr uint64_t kWrongRepliesAllowed = 15;
 
 } // namespace
 
 uint32_t AcknowledgementWait(uint32_t block) {
     const uint64_t offset = (static_cast<uint64_t>(block) - 1) * kTftpBlockSize;
     return offset < 66048 ? 12000 : 2000;
+}
+
+std::string EscapedText(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            escaped += '\\';
+            escaped += c;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            escaped += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            escaped += hex;
+        }
+    }
+    return escaped;
 }
 
 std::string ProgressText(uint32_t percent, int64_t elapsedSeconds) {
@@ -112,6 +126,9 @@ TransferOutcome DownloadTransfer::Run(DownloadFile& file, const UpdaterSettings&
     case TransferOutcome::SocketFailed:
         SetStatus(texts::kSocketFailed);
         break;
+    case TransferOutcome::TargetError:
+        SetStatus(m_refusal);
+        break;
     case TransferOutcome::FileLost:
         m_view.SetProgressPosition(0);
         m_view.ShowMessage(texts::kNoFile);
@@ -149,42 +166,85 @@ TransferOutcome DownloadTransfer::Exchange(DownloadFile& file, const Plan& plan,
     return SendFinalBlock(file, plan, destination);
 }
 
-// The write request goes out once; the first reply names the port the transfer uses.
+// The write request goes out once; the first reply names the port the transfer uses. The
+// target answers from a port of its choosing but from its own address: a datagram from any
+// other host is a stranger's, which must neither take the file nor end the transfer, and it
+// is dropped while the one wait runs on.
 TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& destination) {
     const std::vector<uint8_t> request = TftpWriteRequest();
     m_socket->SendTo(target, request.data(), request.size());
-    switch (m_socket->WaitReadable(kRequestWaitMs)) {
-    case WaitResult::TimedOut:
-        return TransferOutcome::NoAnswer;
-    case WaitResult::Failed:
-        return TransferOutcome::ConnectError;
-    case WaitResult::Readable:
-        break;
-    }
+    const uint64_t deadline = m_clock.NowMilliseconds() + kRequestWaitMs;
     uint8_t reply[kTftpMaxDatagram];
-    Endpoint from;
-    const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-    if (got < 0)
-        return TransferOutcome::ConnectError;
-    if (got < 4 || !IsTftpAckOf(reply, 4, 0))
-        return TransferOutcome::Refused;
-    destination = from;
-    return TransferOutcome::Success;
+    for (;;) {
+        const Received got = ReceiveBefore(deadline, reply, sizeof reply);
+        if (got.result == WaitResult::TimedOut)
+            return TransferOutcome::NoAnswer;
+        if (got.result == WaitResult::Failed)
+            return TransferOutcome::ConnectError;
+        if (got.from.address != target.address)
+            continue;
+        if (got.length < 4 || !IsTftpAckOf(reply, 4, 0))
+            return TransferOutcome::Refused;
+        destination = got.from;
+        return TransferOutcome::Success;
+    }
+}
+
+DownloadTransfer::Received DownloadTransfer::ReceiveBefore(uint64_t deadline, uint8_t* buffer,
+                                                           size_t capacity) {
+    Received got;
+    const uint64_t now = m_clock.NowMilliseconds();
+    got.result = now < deadline ? m_socket->WaitReadable(static_cast<uint32_t>(deadline - now))
+                                : WaitResult::TimedOut;
+    if (got.result == WaitResult::Readable) {
+        got.length = m_socket->ReceiveFrom(buffer, capacity, got.from);
+        if (got.length < 0)
+            got.result = WaitResult::Failed;
+    }
+    return got;
+}
+
+// Waits up to `milliseconds` for the target's acknowledgement of `block`, or for its error
+// datagram, which ends the transfer. Whatever else comes in the meantime is read and dropped,
+// and the wait runs on to its end: a datagram from anyone but the target, which must neither
+// redirect the file nor keep the transfer alive, and the target's acknowledgement of another
+// block, a repeated or a late one. Sending the block again for such an acknowledgement would
+// draw a second acknowledgement of it, and from then on every block would go out twice or
+// more.
+DownloadTransfer::Answer DownloadTransfer::AwaitAnswer(uint32_t milliseconds,
+                                                       const Endpoint& target, uint32_t block) {
+    const uint64_t deadline = m_clock.NowMilliseconds() + milliseconds;
+    uint8_t reply[kTftpMaxDatagram];
+    for (;;) {
+        const Received got = ReceiveBefore(deadline, reply, sizeof reply);
+        if (got.result == WaitResult::TimedOut)
+            return Answer::TimedOut;
+        if (got.result == WaitResult::Failed)
+            return Answer::Failed;
+        if (got.from != target)
+            continue;
+        const size_t length = static_cast<size_t>(got.length);
+        if (IsTftpAckOf(reply, length, block))
+            return Answer::Acknowledged;
+        // The target has given up the transfer: whatever went to it now would go unheard.
+        uint16_t code = 0;
+        std::string message;
+        if (ParseTftpError(reply, length, code, message)) {
+            m_refusal = texts::RefusedByTarget(code, EscapedText(message));
+            return Answer::Refused;
+        }
+    }
 }
 
 // Sends block `block` (not the final one) until it is acknowledged or the retry limit is
-// passed. Replies that come from anywhere but the destination are not the target's: they
-// are dropped and count as a wait that timed out, so that no stray sender can redirect the
-// file or keep the transfer alive.
+// passed. The block goes again only when a wait for it has run out.
 TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan, uint32_t block,
-                                            Endpoint& destination) {
+                                            const Endpoint& destination) {
     const uint32_t wait = AcknowledgementWait(block);
     const uint64_t offset = (static_cast<uint64_t>(block) - 1) * kTftpBlockSize;
-    const uint64_t wrongRepliesAllowed = std::max(plan.retryLimit, kWrongRepliesAllowed);
-    uint64_t timeouts = 0, errors = 0, wrongReplies = 0;
+    uint64_t timeouts = 0, errors = 0;
     uint32_t readFailures = 0;
     bool waitOnly = false;
-    uint8_t reply[kTftpMaxDatagram];
     for (;;) {
         const bool readAhead = m_readAheadBlock == block;
         m_readAheadBlock = 0;
@@ -206,39 +266,26 @@ TransferOutcome DownloadTransfer::SendBlock(DownloadFile& file, const Plan& plan
         }
         waitOnly = false;
 
-        WaitResult waited = m_socket->WaitReadable(wait);
-        Endpoint from;
-        int got = -1;
-        if (waited == WaitResult::Readable) {
-            got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-            if (got < 0)
-                waited = WaitResult::Failed;
-            else if (from != destination) {
-                waited = WaitResult::TimedOut;
-                waitOnly = true;
-            }
-        }
-        if (waited == WaitResult::TimedOut) {
+        switch (AwaitAnswer(wait, destination, block)) {
+        case Answer::Acknowledged:
+            return TransferOutcome::Success;
+        case Answer::TimedOut:
             if (++timeouts > plan.retryLimit)
                 return TransferOutcome::TimedOut;
-            continue;
-        }
-        if (waited == WaitResult::Failed) {
+            break;
+        case Answer::Failed:
             if (++errors > plan.retryLimit)
                 return TransferOutcome::SocketFailed;
             waitOnly = true;
-            continue;
+            break;
+        case Answer::Refused:
+            return TransferOutcome::TargetError;
         }
-        timeouts = errors = 0;
-        if (IsTftpAckOf(reply, static_cast<size_t>(got), block))
-            return TransferOutcome::Success;
-        if (++wrongReplies > wrongRepliesAllowed)
-            return TransferOutcome::TimedOut;
     }
 }
 
 TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan& plan,
-                                                 Endpoint& destination) {
+                                                 const Endpoint& destination) {
     const uint32_t block = plan.blocks;
     const size_t length = plan.length % kTftpBlockSize;
     uint8_t bytes[kTftpBlockSize];
@@ -246,15 +293,12 @@ TransferOutcome DownloadTransfer::SendFinalBlock(DownloadFile& file, const Plan&
         return TransferOutcome::FinalFileLost;
     const std::vector<uint8_t> data = TftpDataDatagram(block, bytes, length);
     const uint32_t wait = block == 1 ? kSingleBlockWaitMs : AcknowledgementWait(block - 1);
-    uint8_t reply[kTftpMaxDatagram];
     for (uint32_t attempt = 0; attempt < kFinalBlockAttempts; ++attempt) {
         m_socket->SendTo(destination, data.data(), data.size());
-        if (m_socket->WaitReadable(wait) != WaitResult::Readable)
-            continue;
-        Endpoint from;
-        const int got = m_socket->ReceiveFrom(reply, sizeof reply, from);
-        if (got >= 0 && from == destination &&
-            IsTftpAckOf(reply, static_cast<size_t>(got), block)) {
+        const Answer answer = AwaitAnswer(wait, destination, block);
+        if (answer == Answer::Refused)
+            return TransferOutcome::TargetError;
+        if (answer == Answer::Acknowledged) {
             ShowProgress(block, 100);
             m_view.SetProgressPosition(plan.step);
             SetStatus(texts::kSuccess);

@@ -2,10 +2,6 @@
 
 #include <cctype>
 #include <fstream>
-#include <unistd.h>
-#include <vector>
-
-const char kPathSeparator = '/';
 
 namespace {
 
@@ -24,7 +20,7 @@ bool SameName(const std::string& a, const char* b) {
 
 // As Windows reads profiles: names compare without case, the first matching key of the
 // first matching section wins, a value loses its surrounding blanks and one pair of quotes.
-bool ReadProfileText(const std::string& path, const char* section, const char* key,
+bool ReadProfileText(const std::filesystem::path& path, const char* section, const char* key,
                      std::string& value) {
     std::ifstream file(path);
     if (!file)
@@ -51,11 +47,4 @@ bool ReadProfileText(const std::string& path, const char* section, const char* k
         return true;
     }
     return false;
-}
-
-std::string CurrentDirectory() {
-    std::vector<char> buffer(256);
-    while (!::getcwd(buffer.data(), buffer.size()))
-        buffer.resize(buffer.size() * 2);
-    return buffer.data();
 }

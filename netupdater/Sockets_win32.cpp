@@ -2,6 +2,8 @@
 
 #include <winsock2.h>
 
+#include <mswsock.h>
+
 DatagramSocket::~DatagramSocket() = default;
 SocketLibrary::~SocketLibrary() = default;
 
@@ -68,6 +70,14 @@ public:
         const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
         if (s == INVALID_SOCKET)
             return nullptr;
+        // Left on, Windows turns the "port unreachable" that an earlier datagram drew (sent to
+        // a port the target had already closed, or before it listened) into a failure of the
+        // next receive, though the socket is sound: the transfer would count it as a socket
+        // error. Where the call is unknown there is nothing to switch off.
+        BOOL reportUnreachable = FALSE;
+        DWORD returned = 0;
+        ::WSAIoctl(s, SIO_UDP_CONNRESET, &reportUnreachable, sizeof reportUnreachable, nullptr, 0,
+                   &returned, nullptr, nullptr);
         return std::make_unique<WinsockSocket>(s);
     }
 };

@@ -36,3 +36,14 @@ bool IsTftpAckOf(const uint8_t* datagram, size_t length, uint32_t block) {
     return length == 4 && datagram[0] == 0 && datagram[1] == kTftpAck &&
            datagram[2] == ((block >> 8) & 0xFF) && datagram[3] == (block & 0xFF);
 }
+
+bool ParseTftpError(const uint8_t* datagram, size_t length, uint16_t& code, std::string& message) {
+    if (length < 4 || datagram[0] != 0 || datagram[1] != kTftpError)
+        return false;
+    code = static_cast<uint16_t>(datagram[2] << 8 | datagram[3]);
+    size_t end = 4;
+    while (end < length && datagram[end])
+        ++end;
+    message.assign(reinterpret_cast<const char*>(datagram + 4), end - 4);
+    return true;
+}

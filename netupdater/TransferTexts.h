@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Every text the transfer shows, exactly as users of the updater have always seen them.
 namespace texts {
 constexpr const char kBegin[] = "Begin to download to target...";
@@ -16,4 +18,11 @@ constexpr const char kSuccess[] = "Download to Taget Success!";
 constexpr const char kTooLarge[] = "The file to download is too large!";
 constexpr const char kBadTarget[] =
     "The target set in setting.ini is not valid! Download to Target failure!";
+
+// The target ended the transfer with an error datagram: its code and its message, the
+// message already escaped.
+inline std::string RefusedByTarget(unsigned code, const std::string& escapedMessage) {
+    return "Refused by target (error " + std::to_string(code) + ": \"" + escapedMessage +
+           "\")!  Download to Target failure!";
+}
 } // namespace texts

@@ -54,10 +54,12 @@ bool ParseIpv4(const std::string& text, uint32_t& address) {
     return true;
 }
 
-UpdaterSettings ReadUpdaterSettings(const std::string& iniPath) {
+UpdaterSettings ReadUpdaterSettings(const std::filesystem::path& iniPath) {
     UpdaterSettings settings;
     std::string value;
-    if (ReadProfileText(iniPath, kSection, "retrytimes", value))
+    // An empty value keeps the default, as the platform's profile call reads one: with
+    // nothing written after the equals sign, the user has not set a limit of 0.
+    if (ReadProfileText(iniPath, kSection, "retrytimes", value) && !Trimmed(value).empty())
         settings.retryLimit = ProfileInteger(value);
     if (ReadProfileText(iniPath, kSection, "targetaddress", value) &&
         !ParseIpv4(Trimmed(value), settings.target.address))
@@ -74,6 +76,10 @@ UpdaterSettings ReadUpdaterSettings(const std::string& iniPath) {
 }
 
 UpdaterSettings ReadUpdaterSettings() {
-    // Built at whatever length the directory has: a deep folder must not lose its settings.
-    return ReadUpdaterSettings(CurrentDirectory() + kPathSeparator + "setting.ini");
+    // Built at whatever length the directory has, and wide on Windows: neither a deep folder
+    // nor one named in another script may lose its settings. A directory that is gone finds
+    // no file, and the defaults hold.
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::current_path(error);
+    return ReadUpdaterSettings(directory / "setting.ini");
 }

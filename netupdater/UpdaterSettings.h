@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "DatagramSocket.h"
 
 // What one download reads from "setting.ini" in the current directory, section "setting":
-//   retrytimes     consecutive failed waits allowed per block (default 15)
+//   retrytimes     consecutive failed waits allowed per block (default 15, also when empty)
 //   targetaddress  the target's IPv4 address (default 100.100.100.1)
 //   targetport     the target's TFTP port (default 69)
 // The last two exist so that the updater can be pointed at a server on another address,
@@ -20,17 +21,14 @@ struct UpdaterSettings {
 
 // Reads the profile value `key` of `section` from the INI file at `path`, as the platform's
 // profile functions see it. False when the file, the section or the key is missing.
-bool ReadProfileText(const std::string& path, const char* section, const char* key,
+bool ReadProfileText(const std::filesystem::path& path, const char* section, const char* key,
                      std::string& value);
 
-// The process's current directory, of any length, and the separator that joins a name to it.
-std::string CurrentDirectory();
-extern const char kPathSeparator;
-
 // Reads the updater settings from `iniPath`; missing keys keep their defaults.
-UpdaterSettings ReadUpdaterSettings(const std::string& iniPath);
+UpdaterSettings ReadUpdaterSettings(const std::filesystem::path& iniPath);
 
-// The same from "setting.ini" in the current directory, read afresh at every call.
+// The same from "setting.ini" in the current directory, read afresh at every call. The
+// directory may be of any length, and on Windows its name need not fit the ANSI code page.
 UpdaterSettings ReadUpdaterSettings();
 
 // A profile integer as the platform reads one: leading decimal digits, 0 when there are

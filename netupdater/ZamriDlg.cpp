@@ -43,7 +43,7 @@ std::string Narrow(const std::wstring& text) {
 // The transfer's thread: it owns its copy of the path, so Browse cannot change the file
 // being sent.
 DWORD WINAPI TransferThread(LPVOID parameter) {
-    std::unique_ptr<std::string> path(static_cast<std::string*>(parameter));
+    std::unique_ptr<std::filesystem::path> path(static_cast<std::filesystem::path*>(parameter));
     DiskFile file(*path);
     DownloadTransfer transfer(*g_pUpdaterWindow, SocketLibrary::System(), TransferClock::System());
     transfer.Run(file, ReadUpdaterSettings());
@@ -166,7 +166,8 @@ void CZamriDlg::OnBrowse() {
 void CZamriDlg::OnDownload() {
     m_strDownloadPath = PathFieldText();
     uint64_t length = 0;
-    const std::string path = Narrow(m_strDownloadPath);
+    // The path as the field holds it: only C:\to_path.dat keeps it in the ANSI code page.
+    const std::filesystem::path path(m_strDownloadPath);
     if (!DiskFile(path).Length(length)) {
         Ask(L"Do not select file or the selected file is not exist!", MB_OK);
         return;
@@ -178,11 +179,14 @@ void CZamriDlg::OnDownload() {
     // Off at once, not only when the worker gets going, so that no second click can start
     // a second transfer in between.
     EnableDownload(false);
-    HANDLE worker = ::CreateThread(nullptr, 0, &TransferThread, new std::string(path), 0, nullptr);
-    if (worker)
+    auto copy = std::make_unique<std::filesystem::path>(path);
+    HANDLE worker = ::CreateThread(nullptr, 0, &TransferThread, copy.get(), 0, nullptr);
+    if (worker) {
+        copy.release(); // the thread's now
         ::CloseHandle(worker);
-    else
+    } else {
         EnableDownload(true);
+    }
 }
 
 void CZamriDlg::EnableDownload(bool enable) {

@@ -13,13 +13,11 @@ public:
 
     bool SendTo(const Endpoint& to, const uint8_t* data, size_t length) override {
         FakeTarget::Sent s{to, std::vector<uint8_t>(data, data + length)};
-        char where[40];
-        std::snprintf(where, sizeof where, " to %u.%u.%u.%u:%u", to.address >> 24,
-                      (to.address >> 16) & 0xFF, (to.address >> 8) & 0xFF, to.address & 0xFF,
-                      to.port);
-        t.wire.push_back("> " + FakeTarget::Describe(s.bytes) + where);
+        t.wire.push_back("> " + FakeTarget::Describe(s.bytes) + " to " + Dotted(to.address) + ":" +
+                         std::to_string(to.port));
         const size_t k = t.sent.size();
         t.sent.push_back(s);
+        m_lastAddress = to.address;
         std::optional<std::vector<Event>> scripted;
         if (t.script)
             scripted = t.script(k, s);
@@ -37,22 +35,31 @@ public:
 
     WaitResult WaitReadable(uint32_t milliseconds) override {
         t.waits.push_back(milliseconds);
+        const std::string wait = "wait " + std::to_string(milliseconds);
         Event e = Silence();
         if (!t.pending.empty()) {
             e = t.pending.front();
-            t.pending.pop_front();
+            if (e.kind == Event::Datagram && e.delayMs > milliseconds) {
+                // Still on its way when the wait ends.
+                t.pending.front().delayMs -= milliseconds;
+                e = Silence();
+            } else {
+                t.pending.pop_front();
+            }
         }
         switch (e.kind) {
         case Event::Silence:
             t.nowMs += milliseconds;
-            t.wire.push_back("wait " + std::to_string(milliseconds) + " timed out");
+            t.wire.push_back(wait + " timed out");
             return WaitResult::TimedOut;
         case Event::WaitFails:
-            t.wire.push_back("wait " + std::to_string(milliseconds) + " failed");
+            t.wire.push_back(wait + " failed");
             return WaitResult::Failed;
         default:
+            t.nowMs += e.delayMs;
             t.delivering = e;
-            t.wire.push_back("wait " + std::to_string(milliseconds));
+            t.wire.push_back(e.delayMs ? wait + ", " + std::to_string(e.delayMs) + " passed"
+                                       : wait);
             return WaitResult::Readable;
         }
     }
@@ -65,15 +72,26 @@ public:
         }
         const Event e = *t.delivering;
         t.delivering.reset();
-        from = {0x7F000001, e.port};
+        from = {e.address ? e.address : m_lastAddress, e.port};
         const size_t n = std::min(capacity, e.bytes.size());
         std::copy(e.bytes.begin(), e.bytes.begin() + static_cast<long>(n), buffer);
-        t.wire.push_back("< " + FakeTarget::Describe(e.bytes) + " from " + std::to_string(e.port));
+        std::string source = std::to_string(e.port);
+        if (e.address)
+            source = Dotted(e.address) + ":" + source;
+        t.wire.push_back("< " + FakeTarget::Describe(e.bytes) + " from " + source);
         return static_cast<int>(n);
     }
 
 private:
+    static std::string Dotted(uint32_t a) {
+        char text[20];
+        std::snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF,
+                      a & 0xFF);
+        return text;
+    }
+
     FakeTarget& t;
+    uint32_t m_lastAddress = 0;
 };
 
 bool FakeTarget::Startup(uint16_t& v) {

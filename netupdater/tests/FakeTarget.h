@@ -12,19 +12,28 @@
 
 // A scripted TFTP target for what a real server will not do. By default it answers every
 // datagram as a good server would (the write request with acknowledgement 0, each data
-// block with its acknowledgement, all from kPeerPort); `script` replaces the answer to the
-// k-th datagram the client sends (0 is the write request) with a list of events, each
-// ending one wait of the client: a datagram, a silent wait, or a failing socket.
+// block with its acknowledgement, all from kPeerPort of the address the client sent to);
+// `script` replaces the answer to the k-th datagram the client sends (0 is the write
+// request) with a list of events: a datagram, a silent wait, or a failing socket. A silent
+// or failing event ends one wait of the client; a datagram arrives `delayMs` after the one
+// before it (or after the client began to wait), so it may come in a later wait, or let a
+// wait time out first.
 //
 // It is the clock as well: a wait that times out moves time on by the wait, a pause by the
-// pause. Everything shows in `wire`, one line per step, for transcripts.
+// pause, a datagram by its delay. Everything shows in `wire`, one line per step, for
+// transcripts.
 struct Event {
     enum Kind { Datagram, Silence, WaitFails, ReceiveFails } kind;
     std::vector<uint8_t> bytes;
     uint16_t port;
+    // 0: the address the client last sent to, the target's own.
+    uint32_t address = 0;
+    uint32_t delayMs = 0;
 };
 
 constexpr uint16_t kPeerPort = 50000;
+// Another host than the target: Linux and Wine route all of 127/8 to the loopback device.
+constexpr uint32_t kStrangerAddress = 0x7F000002;
 
 inline Event Ack(uint32_t block, uint16_t port = kPeerPort) {
     return {Event::Datagram,
@@ -33,6 +42,24 @@ inline Event Ack(uint32_t block, uint16_t port = kPeerPort) {
 }
 inline Event Raw(std::vector<uint8_t> bytes, uint16_t port = kPeerPort) {
     return {Event::Datagram, std::move(bytes), port};
+}
+// An error datagram with `code` and `text`, zero-terminated.
+inline Event Error(uint16_t code, const std::string& text, uint16_t port = kPeerPort) {
+    std::vector<uint8_t> bytes{0, 5, static_cast<uint8_t>(code >> 8),
+                               static_cast<uint8_t>(code & 0xFF)};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+    return Raw(std::move(bytes), port);
+}
+// `e` sent from `address` instead of the target's.
+inline Event From(uint32_t address, Event e) {
+    e.address = address;
+    return e;
+}
+// `e` arriving `ms` milliseconds after the event before it.
+inline Event Late(uint32_t ms, Event e) {
+    e.delayMs = ms;
+    return e;
 }
 inline Event Silence() {
     return {Event::Silence, {}, 0};
@@ -59,6 +86,7 @@ public:
 
     // TransferClock
     int64_t NowSeconds() override { return nowMs / 1000; }
+    uint64_t NowMilliseconds() override { return static_cast<uint64_t>(nowMs); }
     void Pause(uint32_t milliseconds) override;
 
     // The block number a data datagram carries, or -1.

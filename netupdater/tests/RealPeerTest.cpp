@@ -12,6 +12,7 @@
 #include "DownloadTransfer.h"
 #include "FakeTarget.h"
 #include "RecordingView.h"
+#include "TransferPrinters.h"
 
 namespace {
 
@@ -54,13 +55,21 @@ private:
     sockaddr_in m_client{};
 };
 
+// Real time, but without the second's pause after the write request.
+class NoPauseClock : public TransferClock {
+public:
+    int64_t NowSeconds() override { return TransferClock::System().NowSeconds(); }
+    uint64_t NowMilliseconds() override { return TransferClock::System().NowMilliseconds(); }
+    void Pause(uint32_t) override {}
+};
+
 TransferOutcome Send(uint16_t port, uint64_t size, RecordingView& view) {
     UpdaterSettings settings;
     settings.retryLimit = 1;
     settings.target = {0x7F000001, port};
     PatternFile file(size);
-    FakeTarget noPause; // only its clock: the sockets are real
-    DownloadTransfer transfer(view, SocketLibrary::System(), noPause);
+    NoPauseClock clock;
+    DownloadTransfer transfer(view, SocketLibrary::System(), clock);
     return transfer.Run(file, settings);
 }
 

@@ -8,6 +8,7 @@
 #include "DownloadTransfer.h"
 #include "RecordingView.h"
 #include "TftpServer.h"
+#include "TransferPrinters.h"
 
 namespace {
 

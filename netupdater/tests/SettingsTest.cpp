@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "TempDir.h"
 #include "UpdaterSettings.h"
@@ -30,7 +31,10 @@ TEST(UpdaterSettings, ReadsRetryLimitAndTarget) {
         {"[setting]\nretrytimes=-3\n", 0, 0x64646401, 69, true},
         {"[setting]\nretrytimes=abc\n", 0, 0x64646401, 69, true},
         {"[setting]\nretrytimes=12x\n", 12, 0x64646401, 69, true},
-        {"[setting]\nretrytimes=\n", 0, 0x64646401, 69, true},
+        // An empty value is no number: the default, as the platform's profile call gives it.
+        {"[setting]\nretrytimes=\n", 15, 0x64646401, 69, true},
+        {"[setting]\r\nretrytimes=   \r\n", 15, 0x64646401, 69, true},
+        {"[setting]\nretrytimes=\"\"\n", 15, 0x64646401, 69, true},
         {"[setting]\ntargetaddress=127.0.0.1\ntargetport=6969\n", 15, 0x7F000001, 6969, true},
         {"[setting]\ntargetaddress=10.1.2\n", 15, 0x64646401, 69, false},
         {"[setting]\ntargetaddress=256.0.0.1\n", 15, 0x64646401, 69, false},
@@ -64,6 +68,21 @@ TEST(UpdaterSettings, ReadsFromACurrentDirectoryOfAnyLength) {
     std::fclose(f);
     ScopedCwd cwd(deep);
     EXPECT_EQ(ReadUpdaterSettings().retryLimit, 2u);
+}
+
+// Zamri may be run from a folder whose name no ANSI code page can spell (here Cyrillic, Arabic
+// and Hebrew together); its settings file is still found there.
+TEST(UpdaterSettings, ReadsFromACurrentDirectoryNamedOutsideTheAnsiCodePage) {
+    TempDir dir;
+    const std::filesystem::path folder =
+        std::filesystem::path(dir.Path()) / std::filesystem::u8path(u8"тест-ملف-קובץ");
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "setting.ini") << "[setting]\nretrytimes=2\n";
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const UpdaterSettings settings = ReadUpdaterSettings();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(settings.retryLimit, 2u);
 }
 
 } // namespace

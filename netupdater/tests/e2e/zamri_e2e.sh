@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Zamri in a real window: Zamri.exe runs under Wine, windriver presses its buttons and reads
-# it, and a download goes to Debian's TFTP server on a loopback port.
+# it, and a download goes to Debian's TFTP server on a loopback port, or to the native build's
+# tftp_fault_server, which plays the faults of a network that Debian's server will not.
 #
 #   zamri_e2e.sh SCENARIO BIN_DIR OUT_DIR
 #
 # BIN_DIR holds the Windows build (Zamri.exe, windriver.exe); screenshots land in
-# OUT_DIR/shots.
+# OUT_DIR/shots. Scenarios with the fault server are skipped (77) when the native build has
+# not made it.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../../wizard/tests/e2e/e2e_lib.sh"
@@ -14,9 +16,20 @@ TITLE="Zamri"
 NOT_SELECTED="Do not select file or the selected file is not exist!"
 CONFIRM="Update process will delete your personal data!Are you confirm to update your mobile?"
 TFTPD_PID=
+FAULT_PID=
 
 # The remembered-path file is C:\to_path.dat of the tests' prefix.
 remembered() { echo "$WINEPREFIX/drive_c/to_path.dat"; }
+
+# Zamri writes the remembered-path file only after its file dialog has gone, so a check right
+# after the dialog waits for it, up to five seconds.
+wait_remembered() {
+  for _ in $(seq 1 50); do
+    [ -f "$(remembered)" ] && return 0
+    sleep 0.1
+  done
+  e2e_fail "no C:\\to_path.dat five seconds after the file dialog"
+}
 
 # Debian's TFTP server on a free loopback port, serving $E2E_WORK/served; its port in
 # TFTPD_PORT. It is ready once it answers a read request (curl's code 68: no such file).
@@ -48,15 +61,56 @@ stop_server() {
     kill "$TFTPD_PID" 2>/dev/null || true
     wait "$TFTPD_PID" 2>/dev/null || true
     TFTPD_PID=
+FAULT_PID=
   fi
 }
 
-# Zamri and a settings file pointing it at the loopback server, in a folder of their own.
+# The native build's fault-playing server on a free loopback port with the faults given as
+# options, serving $E2E_WORK/served; its port in TFTPD_PORT.
+start_fault_server() {
+  local server=$KOV_NATIVE_BIN/tftp_fault_server
+  if [ ! -x "$server" ]; then
+    e2e_log "no native tftp_fault_server in $KOV_NATIVE_BIN: build the native preset first; skipped"
+    exit 77
+  fi
+  mkdir -p "$E2E_WORK/served"
+  "$server" "$@" "$E2E_WORK/served" >"$E2E_WORK/faults.log" 2>>"$E2E_LOG" &
+  FAULT_PID=$!
+  for _ in $(seq 1 50); do
+    TFTPD_PORT=$(awk '/^port /{ print $2 }' "$E2E_WORK/faults.log")
+    if [ -n "$TFTPD_PORT" ]; then
+      e2e_log "tftp_fault_server $* on port $TFTPD_PORT"
+      return 0
+    fi
+    sleep 0.1
+  done
+  e2e_fail "tftp_fault_server did not start"
+}
+
+# Ends the fault server, which then says what reached it, into the log; that line in
+# FAULT_TALLY (empty if it said nothing).
+stop_fault_server() {
+  [ -n "$FAULT_PID" ] || return 0
+  kill -TERM "$FAULT_PID" 2>/dev/null || true
+  wait "$FAULT_PID" 2>/dev/null || true
+  FAULT_PID=
+  cat "$E2E_WORK/faults.log" >>"$E2E_LOG"
+  FAULT_TALLY=$(grep '^tally ' "$E2E_WORK/faults.log" || true)
+}
+
+# One number of the fault server's tally: writes, data, blocks, after-error, strays, complete.
+tally() {
+  echo "$FAULT_TALLY" | awk -v key="$1" '{ for (i = 1; i < NF; i++) if ($i == key) print $(i + 1) }'
+}
+
+# Zamri and a settings file pointing it at the loopback server, in a folder of their own
+# ($E2E_WORK/zamri, or the one given).
 program_dir() {
-  mkdir -p "$E2E_WORK/zamri"
-  cp "$E2E_BIN/Zamri.exe" "$E2E_WORK/zamri/"
+  local dir=${1:-$E2E_WORK/zamri}
+  mkdir -p "$dir"
+  cp "$E2E_BIN/Zamri.exe" "$dir/"
   printf '[setting]\r\nretrytimes=3\r\ntargetaddress=127.0.0.1\r\ntargetport=%s\r\n' \
-    "${TFTPD_PORT:-9}" >"$E2E_WORK/zamri/setting.ini"
+    "${TFTPD_PORT:-9}" >"$dir/setting.ini"
 }
 
 # The window as its template draws it, with the remembered path shown exactly as stored;
@@ -86,6 +140,7 @@ scenario_refusals() {
     box "$NOT_SELECTED" title "$TITLE" shot zamri-not-selected click 1 gone \
     page "$TITLE" enabled 1007 1 click 1001 \
     page "Open" text 1136 "Files (doc.bin)" shot zamri-browse click 2 gone
+  wait_remembered
   [ -f "$(remembered)" ] && [ ! -s "$(remembered)" ] ||
     e2e_fail "cancelled Browse did not leave an empty C:\\to_path.dat"
 
@@ -129,10 +184,69 @@ scenario_download() {
   e2e_exits "$zamri"
 }
 
+# Every acknowledgement comes twice, as on a network that duplicates datagrams: the download
+# succeeds, and each of its 586 blocks reached the server once.
+scenario_duplicates() {
+  start_fault_server --duplicate-acks
+  program_dir
+  head -c 300000 /dev/urandom >"$E2E_WORK/doc.bin"
+  printf '%s' "$(e2e_winpath "$E2E_WORK/doc.bin")" >"$(remembered)"
+  e2e_start "$E2E_WORK/zamri" Zamri.exe
+  local zamri=$E2E_PID
+  e2e_drive --timeout 60000 page "$TITLE" click 1007 box "$CONFIRM" click 1 gone \
+    page "$TITLE" text 1012 "Download to Taget Success!" \
+    textprefix 1009 "100% finished.mins: 00, secs: " enabled 1007 1 close gone
+  e2e_exits "$zamri"
+  stop_fault_server
+  cmp "$E2E_WORK/doc.bin" "$E2E_WORK/served/doc.bin" || e2e_fail "doc.bin arrived changed"
+  [ "$(tally data)" = 586 ] && [ "$(tally blocks)" = 586 ] ||
+    e2e_fail "586 blocks went out as $(tally data) data datagrams"
+}
+
+# The server refuses block 5 with an error datagram whose text holds a line break, a terminal
+# escape and quotes: the download ends at once, the status line quotes the text escaped, and
+# nothing more reaches the server.
+scenario_refused() {
+  start_fault_server --error-at 5 3 $'Disk full\r\n\e[2J"x"'
+  program_dir
+  head -c 30000 /dev/urandom >"$E2E_WORK/doc.bin"
+  printf '%s' "$(e2e_winpath "$E2E_WORK/doc.bin")" >"$(remembered)"
+  e2e_start "$E2E_WORK/zamri" Zamri.exe
+  local zamri=$E2E_PID
+  # windriver reads \\ as one backslash.
+  e2e_drive --timeout 15000 page "$TITLE" click 1007 box "$CONFIRM" click 1 gone \
+    page "$TITLE" \
+    text 1012 'Refused by target (error 3: "Disk full\\x0D\\x0A\\x1B[2J\\"x\\"")!  Download to Target failure!' \
+    enabled 1007 1 shot zamri-refused quiet 1000 close gone
+  e2e_exits "$zamri"
+  stop_fault_server
+  [ "$(tally data)" = 5 ] && [ "$(tally after-error)" = 0 ] ||
+    e2e_fail "$(tally data) data datagrams, $(tally after-error) of them after the error"
+}
+
+# Zamri runs in a folder named in Cyrillic, Arabic and Hebrew, which no ANSI code page can
+# spell; Browse picks doc.bin there, and the download reaches Debian's server whole.
+scenario_widepath() {
+  start_server
+  local dir="$E2E_WORK/тест-ملف-קובץ"
+  program_dir "$dir"
+  head -c 100000 /dev/urandom >"$dir/doc.bin"
+  rm -f "$(remembered)"
+  e2e_start "$dir" Zamri.exe
+  local zamri=$E2E_PID
+  # The file dialog makes the chosen file's folder the current one, where setting.ini is read.
+  e2e_drive --timeout 30000 page "$TITLE" click 1001 page "Open" click 1 gone \
+    page "$TITLE" text 1000 "$(e2e_winpath "$dir/doc.bin")" click 1007 box "$CONFIRM" click 1 gone \
+    page "$TITLE" text 1012 "Download to Taget Success!" enabled 1007 1 close gone
+  e2e_exits "$zamri"
+  cmp "$dir/doc.bin" "$E2E_WORK/served/doc.bin" || e2e_fail "doc.bin arrived changed"
+}
+
 [ $# -eq 3 ] || { echo "usage: $0 SCENARIO BIN_DIR OUT_DIR" >&2; exit 2; }
 declare -F "scenario_$1" >/dev/null || { echo "no scenario $1" >&2; exit 2; }
 e2e_begin "zamri_$1" "$2" "$3"
-# The server goes first; e2e_end then reports the scenario's own status.
-trap 'status=$?; stop_server; (exit $status); e2e_end' EXIT
+# The servers go first; e2e_end then reports the scenario's own status. Without set +e, a
+# failed scenario's status would end the trap before e2e_end, leaving Wine and the X server.
+trap 'status=$?; set +e; stop_server; stop_fault_server; (exit $status); e2e_end' EXIT
 "scenario_$1"
 e2e_log "passed"
