@@ -183,11 +183,25 @@ TransferOutcome DownloadTransfer::Request(const Endpoint& target, Endpoint& dest
             return TransferOutcome::ConnectError;
         if (got.from.address != target.address)
             continue;
+        // A target that refuses the write (no room, no permission) says why: the user sees it,
+        // instead of a status line that still reads as if the download were beginning.
+        if (RefusedWith(reply, static_cast<size_t>(got.length)))
+            return TransferOutcome::TargetError;
         if (got.length < 4 || !IsTftpAckOf(reply, 4, 0))
             return TransferOutcome::Refused;
         destination = got.from;
         return TransferOutcome::Success;
     }
+}
+
+// Whether `datagram` is the target's error datagram; if so, the status line that quotes it.
+bool DownloadTransfer::RefusedWith(const uint8_t* datagram, size_t length) {
+    uint16_t code = 0;
+    std::string message;
+    if (!ParseTftpError(datagram, length, code, message))
+        return false;
+    m_refusal = texts::RefusedByTarget(code, EscapedText(message));
+    return true;
 }
 
 DownloadTransfer::Received DownloadTransfer::ReceiveBefore(uint64_t deadline, uint8_t* buffer,
@@ -227,12 +241,8 @@ DownloadTransfer::Answer DownloadTransfer::AwaitAnswer(uint32_t milliseconds,
         if (IsTftpAckOf(reply, length, block))
             return Answer::Acknowledged;
         // The target has given up the transfer: whatever went to it now would go unheard.
-        uint16_t code = 0;
-        std::string message;
-        if (ParseTftpError(reply, length, code, message)) {
-            m_refusal = texts::RefusedByTarget(code, EscapedText(message));
+        if (RefusedWith(reply, length))
             return Answer::Refused;
-        }
     }
 }
 

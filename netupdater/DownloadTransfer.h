@@ -63,6 +63,7 @@ private:
     // wait whose deadline has passed times out at once.
     Received ReceiveBefore(uint64_t deadline, uint8_t* buffer, size_t capacity);
     Answer AwaitAnswer(uint32_t milliseconds, const Endpoint& target, uint32_t block);
+    bool RefusedWith(const uint8_t* datagram, size_t length);
     TransferOutcome SendBlock(DownloadFile& file, const Plan& plan, uint32_t block,
                               const Endpoint& destination);
     TransferOutcome SendFinalBlock(DownloadFile& file, const Plan& plan,

@@ -99,7 +99,7 @@ TEST(RealPeer, DropsAStrayReplyAndSendsOnlyToTheTransferPort) {
     EXPECT_TRUE(transfer.Receive(200).empty()) << "block 1 went again for the stray";
 }
 
-TEST(RealPeer, EndsQuietlyWhenRefusedWithAnError) {
+TEST(RealPeer, EndsWithTheTargetsWordsWhenTheWriteIsRefused) {
     PeerSocket listening, transfer;
     std::thread peer([&] {
         listening.Receive();
@@ -108,8 +108,9 @@ TEST(RealPeer, EndsQuietlyWhenRefusedWithAnError) {
     RecordingView view;
     const TransferOutcome outcome = Send(listening.Port(), 5000, view);
     peer.join();
-    EXPECT_EQ(outcome, TransferOutcome::Refused);
-    EXPECT_EQ(view.Only("status").back(), "status Begin to download to target...");
+    EXPECT_EQ(outcome, TransferOutcome::TargetError);
+    EXPECT_EQ(view.Only("status").back(),
+              "status Refused by target (error 2: \"Access\")!  Download to Target failure!");
     EXPECT_TRUE(transfer.Receive(200).empty()) << "data went out after the refusal";
 }
 
