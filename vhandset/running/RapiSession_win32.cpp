@@ -27,6 +27,10 @@ public:
         : ComObject(IID_IRAPISession), m_handset(folder) {}
 
     HRESULT STDMETHODCALLTYPE CeRapiInit() override {
+        if (m_handset.SessionLocked()) {
+            m_handset.Note("init: locked");
+            return E_ACCESSDENIED;
+        }
         m_handset.Note("init");
         if (!m_handset.Connected())
             return HRESULT_FROM_WIN32(ERROR_NOT_CONNECTED);

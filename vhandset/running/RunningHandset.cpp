@@ -82,6 +82,14 @@ bool RunningHandset::Connected() const {
     return Setting("connected", "1") != "0" && !fs::exists(m_folder / "rebooted");
 }
 
+bool RunningHandset::SessionLocked() const {
+    return Setting("locked") == "init";
+}
+
+bool RunningHandset::DeviceInfoLocked() const {
+    return Setting("locked") == "device_info";
+}
+
 bool RunningHandset::HasKey(const std::wstring& key) const {
     return SameText(key, kOemKey) || SameText(key, kChargeKey);
 }

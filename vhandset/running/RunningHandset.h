@@ -21,6 +21,9 @@
 //                     percent=49              power-status percentage, or "none" (default 100)
 //                     copy=fail               writing a file onto the handset fails
 //                     connected=0             no handset on ActiveSync at all
+//                     locked=init             listed on ActiveSync, but no session starts
+//                                             (CeRapiInit fails), as with a locked handset
+//                     locked=device_info      listed, but its device information cannot be read
 //                     update_flag=fail        the firmware refuses the update-flag control,
 //                     cp_area=fail            the customization-area control,
 //                     masterclear_flag=fail   the MasterClear-flag control
@@ -48,6 +51,9 @@ public:
 
     // Whether the handset is on ActiveSync now: listed, and not yet rebooted.
     bool Connected() const;
+    // Whether a session or the device information is refused although the handset is listed.
+    bool SessionLocked() const;
+    bool DeviceInfoLocked() const;
 
     // Registry of HKEY_LOCAL_MACHINE: whether the key exists, and a value's bytes as the
     // handset stores them.

@@ -145,6 +145,34 @@ TEST(RapiProvider, PcBuildOfTheSwitchToolIsNotStarted) {
         EXPECT_FALSE(handset.Exists(trace)) << trace;
 }
 
+// A handset listed on ActiveSync that opens no session, as a locked one: every operation finds
+// no connection, as when no handset answers at all.
+TEST(RapiProvider, LockedHandsetGivesNoConnection) {
+    const struct {
+        const char* lock;
+        const char* journalled;
+    } locks[] = {{"init", "init: locked\n"}, {"device_info", "device info: locked\n"}};
+    for (const auto& lock : locks) {
+        VirtualHandsetFolder handset(std::string("locked=") + lock.lock +
+                                     "\nversion=ROM 1\ncharge=80\n");
+        handset.PutPcFile(L"Quillo.exe", "123456789");
+        RapiLink link;
+        HandsetOperations operations(link);
+
+        EXPECT_EQ(nullptr, link.Connect()) << lock.lock;
+        EXPECT_EQ(nullptr, operations.ReadHandsetVersion()) << lock.lock;
+        EXPECT_EQ(-2, operations.ReadBatteryCharge()) << lock.lock;
+        EXPECT_EQ(0u, operations.ReadBatteryPercent()) << lock.lock;
+        EXPECT_EQ(0, operations.StartSwitchTool(0xCE)) << lock.lock;
+
+        std::string fiveAttempts;
+        for (int i = 0; i < 5; ++i)
+            fiveAttempts += lock.journalled;
+        EXPECT_EQ(fiveAttempts, handset.Read("journal.txt"));
+        EXPECT_FALSE(handset.Exists("files"));
+    }
+}
+
 TEST(RapiProvider, VersionFillingTheBufferComesBackTerminated) {
     const std::string text(200, 'v');
     VirtualHandsetFolder handset("version=" + text + "\nversion_unterminated=1\n");

@@ -88,6 +88,8 @@ TEST_F(RunningHandsetTest, AnswersWithTheRegistryAndPowerStatusItWasGiven) {
     ASSERT_TRUE(handset.BatteryPercent(percent));
     EXPECT_EQ(49, percent);
     EXPECT_TRUE(handset.Connected());
+    EXPECT_FALSE(handset.SessionLocked());
+    EXPECT_FALSE(handset.DeviceInfoLocked());
 }
 
 TEST_F(RunningHandsetTest, LeavesOutWhatItWasNotGiven) {
@@ -102,6 +104,20 @@ TEST_F(RunningHandsetTest, LeavesOutWhatItWasNotGiven) {
     EXPECT_FALSE(handset.BatteryPercent(percent));
 
     EXPECT_FALSE(Handset("connected=0\n").Connected());
+}
+
+// A locked handset is listed on ActiveSync all the same; only its session or its device
+// information is refused.
+TEST_F(RunningHandsetTest, LockedHandsetIsStillListed) {
+    RunningHandset session = Handset("locked=init\n");
+    EXPECT_TRUE(session.Connected());
+    EXPECT_TRUE(session.SessionLocked());
+    EXPECT_FALSE(session.DeviceInfoLocked());
+
+    RunningHandset info = Handset("locked=device_info\n");
+    EXPECT_TRUE(info.Connected());
+    EXPECT_FALSE(info.SessionLocked());
+    EXPECT_TRUE(info.DeviceInfoLocked());
 }
 
 // One run of the switch tool's handset image, started as the wizard starts it.
