@@ -2,13 +2,15 @@
 # Builds the handset side with Debian's bare-metal ARM compiler (gcc-arm-none-eabi), ARM code
 # within ARMv4T, no C library:
 #
-#   arm_build.sh image OUT.exe WORK_DIR ELF2CE [--werror]
+#   arm_build.sh image  OUT.exe WORK_DIR ELF2CE [--werror]
 #       the switch tool as a Windows CE ARM image: its logic and CE layer compiled, linked at
 #       two bases with the import thunks elf2ce writes, and written as a PE by elf2ce. The PE's
 #       timestamp is SOURCE_DATE_EPOCH, or 0 when it is unset, so one commit gives the same
 #       bytes on every machine. WORK_DIR keeps quillo.elf, the link the image is written from.
+#   arm_build.sh loader OUT WORK_DIR [--werror]
+#       ceload, the static ARMv4T Linux program that runs such an image under qemu-arm.
 #
-# The flags are here once, for the build and for the test that rebuilds the image elsewhere.
+# The flags are here once for both, and for the tests that rebuild the image elsewhere.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -57,8 +59,24 @@ image)
   "$elf2ce" image --timestamp "${SOURCE_DATE_EPOCH:-0}" "$here/coredll.imports" \
     "$work/quillo.elf" "$work/quillo-moved.elf" "$out"
   ;;
+loader)
+  [ "${1:-}" = --werror ] && flags+=(-Werror)
+  # The copy and clear helpers are loops that the compiler must not turn into calls to
+  # themselves.
+  flags+=(-fno-tree-loop-distribute-patterns -I"$here/loader" -I"$handset/pe")
+  objects=()
+  for source in "$here"/loader/{ceload,CeImage,StandIns,Text,Linux}.cpp; do
+    object=$work/$(basename "${source%.cpp}").o
+    compile "$source" "$object"
+    objects+=("$object")
+  done
+  arm-none-eabi-gcc -marm -march=armv4t -c "$here/loader/start.S" -o "$work/start.o"
+  arm-none-eabi-ld -T "$here/loader/ceload.ld" --gc-sections -o "$out.part" \
+    "$work/start.o" "${objects[@]}" "$libgcc"
+  mv "$out.part" "$out"
+  ;;
 *)
-  echo "usage: arm_build.sh image OUT.exe WORK_DIR ELF2CE [--werror]" >&2
+  echo "usage: arm_build.sh image OUT.exe WORK_DIR ELF2CE [--werror] | loader OUT WORK_DIR [--werror]" >&2
   exit 2
   ;;
 esac
