@@ -1,6 +1,7 @@
-// Quillo built for desktop Windows, for sample kits and the virtual handset: the same logic as
-// the handset's tool, on a PC, where there is no handset firmware to take the flags. Its first
-// control fails, so it changes nothing, writes no log and reboots nothing; it says so.
+// QuilloDesktopTest: the switch tool's logic built for desktop Windows, a test tool only (a
+// handset refuses to start it, and no kit carries it). On a PC there is no handset firmware to
+// take the flags: its first control fails, so it changes nothing, writes no log and reboots
+// nothing; it says so.
 #include <windows.h>
 
 #include <cstdio>
@@ -42,9 +43,9 @@ const wchar_t* ArgumentsOf(const wchar_t* commandLine) {
 } // namespace
 
 int wmain() {
-    std::fputs("Quillo for desktop Windows: the switch tool's logic without a handset's firmware. "
-               "Its first control fails here, so it sets no flag, writes no log and reboots "
-               "nothing.\n",
+    std::fputs("QuilloDesktopTest: the switch tool's logic on desktop Windows, for tests; a "
+               "handset runs Quillo.exe. Its first control fails here, so it sets no flag, "
+               "writes no log and reboots nothing.\n",
                stderr);
     DesktopPlatform platform;
     return RunSwitchTool(platform, ArgumentsOf(::GetCommandLineW()));

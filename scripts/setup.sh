@@ -10,6 +10,9 @@ packages=(
   googletest libboost-dev
   wine wine32 wine64 fonts-wine xvfb x11-utils imagemagick
   tftpd-hpa tftp-hpa curl socat
+  # The handset's Quillo.exe: compiled and linked for ARM (no C library needed), run under
+  # user-mode ARM emulation by the tree's loader, and read back by independent PE readers.
+  gcc-arm-none-eabi qemu-user llvm python3-pefile
 )
 
 missing=()

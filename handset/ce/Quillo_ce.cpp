@@ -1,39 +1,10 @@
 // Quillo's Windows CE layer: the handset's kernel I/O control, tick count, file append and the
-// shell's reboot request, under the tool's logic. Built with a Windows CE ARM toolchain for the
-// handset; it declares what it uses itself, so it needs no SDK headers. The README says how to
-// build it.
+// shell's reboot request, under the tool's logic. Built for ARM by arm_build.sh into the image
+// that kits carry; the calls into coredll.dll are declared in CoreDll.h.
 #include <stdint.h>
 
+#include "CoreDll.h"
 #include "SwitchTool.h"
-
-// Windows CE on ARM has one calling convention; the x86 emulator builds use __stdcall.
-#if defined(_M_IX86) || defined(__i386__)
-#define CE_API __stdcall
-#else
-#define CE_API
-#endif
-
-typedef void* HANDLE;
-typedef void* HMODULE;
-typedef int(CE_API* ExitWindowsExProc)(uint32_t flags, uint32_t reserved);
-
-extern "C" {
-__declspec(dllimport) int CE_API
-    KernelIoControl(uint32_t code, void* input, uint32_t inputSize, void* output,
-                    uint32_t outputSize, uint32_t* returned);
-__declspec(dllimport) uint32_t CE_API GetTickCount();
-__declspec(dllimport) HANDLE CE_API
-    CreateFileW(const wchar_t* name, uint32_t access, uint32_t share, void* security,
-                uint32_t creation, uint32_t flags, HANDLE templateFile);
-__declspec(dllimport) uint32_t CE_API
-    SetFilePointer(HANDLE file, int32_t distance, int32_t* high, uint32_t method);
-__declspec(dllimport) int CE_API
-    WriteFile(HANDLE file, const void* data, uint32_t size, uint32_t* written, void* overlapped);
-__declspec(dllimport) int CE_API CloseHandle(HANDLE object);
-__declspec(dllimport) HMODULE CE_API LoadLibraryW(const wchar_t* name);
-__declspec(dllimport) void* CE_API GetProcAddressW(HMODULE module, const wchar_t* name);
-__declspec(dllimport) int CE_API FreeLibrary(HMODULE module);
-}
 
 namespace {
 
@@ -45,6 +16,8 @@ const uint32_t kFileEnd = 2;
 HANDLE const kInvalidHandle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 const uint32_t kEwxReboot = 2;
 const uintptr_t kExitWindowsExOrdinal = 2011;
+
+typedef int (*ExitWindowsExProc)(uint32_t flags, uint32_t reserved);
 
 class CePlatform : public HandsetPlatform {
 public:
@@ -64,7 +37,8 @@ public:
         ::WriteFile(log, text, textLength, &written, nullptr);
         ::CloseHandle(log);
     }
-    // The shell library exports its reboot request by ordinal; older images name it instead.
+    // The shell library is loaded only here, so the image imports from coredll.dll alone; it
+    // exports its reboot request by ordinal, older images by name.
     void Reboot() override {
         HMODULE shell = ::LoadLibraryW(L"aygshell.dll");
         if (!shell)
@@ -81,7 +55,7 @@ public:
 
 } // namespace
 
-extern "C" int CE_API WinMain(HMODULE, HMODULE, wchar_t* commandLine, int) {
+int WinMain(HMODULE, HMODULE, wchar_t* commandLine, int) {
     CePlatform platform;
     return RunSwitchTool(platform, commandLine);
 }

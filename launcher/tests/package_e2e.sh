@@ -5,15 +5,15 @@
 #
 #   package_e2e.sh SCENARIO BIN_DIR OUT_DIR
 #
-# BIN_DIR holds the Windows build (MakeKov.exe, KovShop.exe, Zentro_Comms.dll, kovkit.exe,
-# windriver.exe).
+# BIN_DIR holds the Windows build (MakeKov.exe, KovShop.exe, Zentro_Comms.dll, Quillo.exe,
+# kovkit.exe, windriver.exe).
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../wizard/tests/e2e/e2e_lib.sh"
 
 TITLE="Kov V2.1.1"
 
-# The kit as it ships (the sample kit's Quillo.exe among its programs), in DIR, with MakeKov.exe
+# The kit as it ships (the handset's Quillo.exe among its programs), in DIR, with MakeKov.exe
 # beside it.
 kit_with_builder() {
   local dir=$1
