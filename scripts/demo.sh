@@ -25,7 +25,7 @@ WORK=$KOV_ROOT/build/demo
 demo_build_native() {
   bash scripts/setup.sh
   cmake --preset native >/dev/null
-  cmake --build --preset native --target kovkit kovflash kovvboot >/dev/null
+  cmake --build --preset native --target kovkit kovflash kovvboot ceload >/dev/null
 }
 
 demo_build_windows() {

@@ -126,11 +126,13 @@ road_to_rescue_page() {
   road_drive "$shots" page "$ROAD_TITLE" text 1029 "Usb Sync Open" enabled 1006 1
 }
 
+# The normal page shows once its link has opened, after the handset's program, on an emulated
+# processor beside the page's untiring attempts to open the link, has rebooted the handset.
 road_to_normal_page() {
   local shots=$1
   road_drive "$shots" page "$ROAD_TITLE" click 1002 click 1000 gone \
-    page "$ROAD_TITLE" click 1005 click 1001 gone \
-    page "$ROAD_TITLE" text 1016 "Usb Sync Open" enabled 1006 1
+    page "$ROAD_TITLE" click 1005 click 1001 gone
+  road_drive "$shots" --timeout 60000 page "$ROAD_TITLE" text 1016 "Usb Sync Open" enabled 1006 1
 }
 
 road_stop() {

@@ -19,6 +19,7 @@
 #   e2e_program_ends [SECONDS]      # the handset's program ends; its exit status in
 #                                   # E2E_PROGRAM_CODE
 #   e2e_program_ran                 # it ended by returning, its calls recorded by the loader
+#   e2e_program_called LINE...      # the loader recorded each LINE (handset/ce/loader/README.md)
 #
 # Every window is drawn inside Wine's virtual desktop, so title bars show in the screenshots
 # that `e2e_drive shot NAME` takes; they end up as OUT_DIR/shots/NAME.png. On exit, pass or
@@ -71,6 +72,7 @@ e2e_seconds() {
 e2e_end() {
   local status=$?
   trap - EXIT
+  [ "$status" = 0 ] || e2e_handset_state
   e2e_handset_gone
   kov_wine_stop >>"$E2E_LOG" 2>&1 || true
   if [ -n "${E2E_VBOOT_SERVER:-}" ]; then
@@ -205,6 +207,17 @@ e2e_handset() {
   e2e_log "running handset registered: $*"
 }
 
+# What the running handset received and what its program did, for the log of a failed scenario.
+e2e_handset_state() {
+  [ -n "${E2E_HANDSET:-}" ] || return 0
+  local file
+  for file in journal.txt program.txt exited calls.txt flags.txt; do
+    [ -e "$E2E_HANDSET/$file" ] || continue
+    e2e_log "the running handset's $file:"
+    sed 's/^/    /' "$E2E_HANDSET/$file" >>"$E2E_LOG"
+  done
+}
+
 e2e_handset_gone() {
   [ -n "${E2E_PLUG_WATCH:-}" ] && kill "$E2E_PLUG_WATCH" 2>/dev/null && wait "$E2E_PLUG_WATCH"
   E2E_PLUG_WATCH=
@@ -237,7 +250,16 @@ e2e_program_ran() {
   e2e_program_ends
   [ "$E2E_PROGRAM_CODE" = 0 ] ||
     e2e_fail "the handset's program ended with $E2E_PROGRAM_CODE: $(cat "$E2E_HANDSET/program.txt")"
-  [ -s "$E2E_HANDSET/calls.txt" ] || e2e_fail "the loader recorded no call of the handset's program"
+  [ "$(tail -n 1 "$E2E_HANDSET/calls.txt" 2>/dev/null)" = "return 0" ] ||
+    e2e_fail "the loader recorded no return of the handset's program"
+}
+
+e2e_program_called() {
+  local line
+  for line in "$@"; do
+    grep -qxF -- "$line" "$E2E_HANDSET/calls.txt" ||
+      e2e_fail "the handset's program made no call $line: $(cat "$E2E_HANDSET/calls.txt")"
+  done
 }
 
 # The running handset reboots into its boot loader, which then shows up as the USB serial

@@ -18,6 +18,9 @@ RESCUE_TEXT='If your device failed to upgrade last time, please click Next and w
 MISSING_IMAGE="Cann't find Image file. Please make sure the Image file is placed in the directory of Kov."
 RESCUE_NOTICE='Make sure the connection with PC is stable!\r\nMake sure the Main Battery of you device is enough!'
 CLICK_UPDATE='Click "Update" to process. Click "Close" to quit.'
+# The loader's records of the switch tool's firmware controls and reboot request.
+CONTROL='KernelIoControl(0x%08X, "\\x01\\x00\\x00\\x00", 4, NULL, 0, NULL) = %d'
+REBOOT='ExitWindowsEx(2, 0) = 1'
 UPDATING="Updating, the update process will be completed in about four minitues. Please wait."
 LOW_BATTERY="The power of main battery is less than 50%. In order to make sure the update successful, please charge it first!"
 IMAGE_UNREADABLE="Update process is interrupted: the Image file cannot be read. Please make sure the whole Image file is placed in the directory of Kov."
@@ -264,8 +267,9 @@ scenario_normal_page() {
   e2e_plug_on_reboot
   e2e_start "$kit" KovShop.exe
   local shop=$E2E_PID
-  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    page "$TITLE" title "$TITLE" centred topmost 1 \
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone
+  e2e_await_normal_page
+  e2e_drive page "$TITLE" title "$TITLE" centred topmost 1 \
     text 1035 "The device will update from:" text 1036 "Image Version:" text 1038 "To:" \
     text 1037 "Image Version:" text 1007 "Kov ROM 1.0" text 1008 "Kov ROM 2.0" \
     text 1016 "Usb Sync Open" text 1024 "Make sure the connection with PC is stable!" \
@@ -280,6 +284,7 @@ scenario_normal_page() {
   cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
     e2e_fail "the handset's \\Temp\\Quillo.exe differs from the kit's"
   e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x0101208C 1)" "$REBOOT"
   [ "$(e2e_switch_log)" = $'Write update flag OK.\nother\nUpdate area is not CP.' ] ||
     e2e_fail "switch log: $(e2e_switch_log)"
   [ "$(cat "$handset/flags.txt")" = update ] || e2e_fail "flags: $(cat "$handset/flags.txt")"
@@ -292,13 +297,16 @@ scenario_normal_page() {
   e2e_plug_on_reboot
   e2e_start "$kit" KovShop.exe
   shop=$E2E_PID
-  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone
+  e2e_await_normal_page
+  e2e_drive page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
     text 1035 "" text 1036 "" text 1038 "" text 1037 "" text 1016 "Usb Sync Open" \
     shot update-normal-cp click 2 gone
   e2e_exits "$shop"
   e2e_vboot_ends
   e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x01012084 1)" "$(printf "$CONTROL" 0x01012080 1)" \
+    "$REBOOT"
   [ "$(tail -n 4 "$handset/journal.txt")" = 'start \Temp\Quillo.exe "cp" flags=0x10
 close handle: handset gone
 close handle: handset gone
@@ -307,6 +315,15 @@ uninit: handset gone' ] || e2e_fail "the closing calls met the handset before it
     e2e_fail "switch log: $(e2e_switch_log)"
   [ "$(tr '\n' ' ' <"$handset/flags.txt")" = "update cp-area masterclear " ] ||
     e2e_fail "flags: $(cat "$handset/flags.txt")"
+}
+
+# The normal page shows once its link has opened, after the handset's program has rebooted the
+# handset. The program runs on an emulated processor beside the page, which tries to open the
+# link without a pause, so on a busy machine it may take its time.
+e2e_await_normal_page() {
+  e2e_log "preparation done; waiting for the normal page"
+  e2e_drive --timeout 40000 page "$TITLE" text 1016 "Usb Sync Open"
+  e2e_log "the normal page shows"
 }
 
 # A kit that carries the switch tool built for a PC: the handset takes the copy but, as a
@@ -421,6 +438,7 @@ scenario_switch_tool_refused() {
   cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
     e2e_fail "the switch tool was not copied"
   e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x0101208C 0)"
   [ ! -e "$handset/flags.txt" ] && [ ! -e "$handset/files/Temp/log.txt" ] &&
     [ ! -e "$handset/rebooted" ] || e2e_fail "the refused switch tool changed the handset"
   grep -qx 'start \\Temp\\Quillo.exe "other" flags=0x10' "$handset/journal.txt" ||
