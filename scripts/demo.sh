@@ -144,7 +144,9 @@ demo_handset_report() {
     return 1
   fi
   echo "The running handset ran the kit's Quillo.exe, a Windows CE ARM program, on the tree's loader under qemu-arm ($(wc -l <"$handset/calls.txt") calls recorded): it set the flag $(paste -sd, "$handset/flags.txt"), wrote \\Temp\\log.txt and rebooted the handset into its boot loader. Its switch log:"
+  # The log's last entry has no line break of its own.
   sed -e '/^$/d' -e 's/^/  /' "$handset/files/Temp/log.txt"
+  echo
 }
 
 demo_wizard() {
