@@ -12,6 +12,7 @@ const uint16_t kExecutableImage = 0x0002;
 const uint16_t kDll = 0x2000;
 // The fixed part of a PE32 optional header, before its data directories.
 const uint32_t kOptionalFixedSize = 96;
+const uint32_t kDirectories = 16;
 const uint32_t kSectionHeaderSize = 40;
 // Every process of the handset's system lives in a slot of 32 MiB, image included.
 const uint64_t kProcessSlot = 32u << 20;
@@ -75,10 +76,12 @@ HandsetImageVerdict CheckHandsetImage(const uint8_t* data, size_t size) {
     const uint16_t subsystem = bytes.U16(optional + 68);
     if (subsystem != kSubsystemCeGui)
         return Refused("subsystem %u is not Windows CE", subsystem);
-    const uint64_t directories = bytes.U32(optional + 92);
+    // Loaders read no more than the sixteen directories the format defines, whatever the
+    // count says beyond that.
+    const uint32_t count = bytes.U32(optional + 92);
+    const uint32_t directories = count < kDirectories ? count : kDirectories;
     if (kOptionalFixedSize + directories * 8 > optionalSize)
-        return Refused("%u data directories do not fit its optional header",
-                       static_cast<uint32_t>(directories));
+        return Refused("%u data directories do not fit its optional header", directories);
 
     const uint64_t imageSize = bytes.U32(optional + 56);
     const uint64_t headersSize = bytes.U32(optional + 60);
