@@ -16,8 +16,8 @@
 #include "TempDir.h"
 
 // The kit's Quillo.exe, run by ceload under qemu-arm on an ARMv4T and on an XScale processor:
-// its calls into coredll.dll and the shell library, written out here as the Part says the tool
-// makes them, and what they leave in the handset folder.
+// its calls into coredll.dll and the shell library, written out here as the switch tool must
+// make them, and what they leave in the handset folder.
 
 namespace fs = std::filesystem;
 
@@ -84,7 +84,7 @@ Outcome RunCeload(const char* cpu, const Handset& handset, std::vector<std::stri
     return outcome;
 }
 
-// The records of the calls the Part's tool makes. {T} stands for a tick count, which comes from
+// The records of the calls the switch tool makes. {T} stands for a tick count, which comes from
 // the clock; {HEAD} and {HEADLEN} for the log entry's head made of the last one, "\n[%0.8d]".
 const char kLogOpen[] =
     "CreateFileW(L\"\\\\Temp\\\\log.txt\", 0x40000000, 0x00000001, NULL, 4, 0x00000080, NULL) = ";
@@ -149,7 +149,7 @@ struct SwitchRun {
 
 std::string Head(uint32_t ticks) {
     char head[32];
-    // The Part's "%0.8d": the 0 flag means nothing beside a precision, which pads to 8 digits.
+    // The log's "%0.8d": the 0 flag means nothing beside a precision, which pads to 8 digits.
     std::snprintf(head, sizeof head, "\n[%.8d]", static_cast<int32_t>(ticks));
     return head;
 }
@@ -188,7 +188,7 @@ void PrintTo(const SwitchRun& run, std::ostream* out) {
 
 class QuilloUnderCeload : public ::testing::TestWithParam<std::tuple<const char*, SwitchRun>> {};
 
-TEST_P(QuilloUnderCeload, MakesThePartsCallsAndLeavesTheirTrace) {
+TEST_P(QuilloUnderCeload, MakesEveryCallAndLeavesItsTrace) {
     const char* cpu = std::get<0>(GetParam());
     const SwitchRun& run = std::get<1>(GetParam());
     Handset handset(run.withTemp);
