@@ -181,12 +181,18 @@ RunningHandset::StartFailure RunningHandset::Start(const std::wstring& applicati
         }
     }
     const std::string folder = HostProgram::LinuxName(m_folder);
+    const std::string image = HostProgram::LinuxName(path);
+    if (folder.empty() || image.empty()) {
+        why = "the handset's folder has no Linux path: nothing can run a handset program";
+        return StartFailure::kNoProcessor;
+    }
     std::vector<std::string> argv = {emulator, "-cpu",      Setting("cpu", "ti925t"),
                                      loader,   "--handset", folder};
     for (const auto& control : kFirmwareControls)
         if (Setting(control.key) == "fail")
             argv.insert(argv.end(), {"--fail", control.code});
-    argv.insert(argv.end(), {"--ticks", Setting("uptime", "0"), HostProgram::LinuxName(path)});
+    // Whatever the command line holds reaches the program, an option's name included.
+    argv.insert(argv.end(), {"--ticks", Setting("uptime", "0"), "--", image});
     if (!commandLine.empty())
         argv.push_back(Utf8(commandLine));
 

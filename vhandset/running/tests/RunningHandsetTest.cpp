@@ -168,6 +168,13 @@ const ProgramRun kRuns[] = {
      "update\ncp-area\n",
      {"Write update flag OK.", "cp", "Update area is cp."},
      false},
+    {"OptionLikeArgument",
+     "",
+     L"--ticks",
+     0,
+     "update\n",
+     {"Write update flag OK.", "--ticks", "Update area is not CP."},
+     true},
     // Past 2^31 ms, 24.8 days, the tick count reads as a negative number.
     {"UpForTwentyFiveDays",
      "uptime=2160000000\n",
