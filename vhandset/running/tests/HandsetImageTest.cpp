@@ -80,6 +80,10 @@ const ImageCase kCases[] = {
     {"CutInsideTheCode", [](HandMadePe&) {}, 0x3FF, "section 1 cut short"},
 };
 
+void PrintTo(const ImageCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class HandsetImageCheck : public ::testing::TestWithParam<ImageCase> {};
 
 TEST_P(HandsetImageCheck, StartsOnlyWholeCeArmPrograms) {

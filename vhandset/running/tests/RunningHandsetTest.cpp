@@ -185,6 +185,10 @@ const ProgramRun kRuns[] = {
      true},
 };
 
+void PrintTo(const ProgramRun& run, std::ostream* out) {
+    *out << run.name;
+}
+
 class SwitchToolRun : public RunningHandsetTest,
                       public ::testing::WithParamInterface<ProgramRun> {};
 
@@ -319,6 +323,10 @@ const RefusedFile kRefused[] = {
      },
      "cut short"},
 };
+
+void PrintTo(const RefusedFile& file, std::ostream* out) {
+    *out << file.name;
+}
 
 class RefusedStart : public RunningHandsetTest,
                      public ::testing::WithParamInterface<RefusedFile> {};
