@@ -11,8 +11,8 @@
 # unpacks the kit there, starts KovShop.exe, waits for it and cleans up. The normal road walks the
 # wizard as a
 # user would (welcome, preparation, the verifying window while the virtual running handset is
-# asked over RAPI2, takes the switch tool and reboots into the virtual boot loader, the normal
-# page, Update); the rescue road finds no handset over ActiveSync (the connect-the-handset
+# asked over RAPI2, takes the switch tool, runs it on its ARM processor (the tree's loader under
+# qemu-arm) and reboots into the virtual boot loader, the normal page, Update); the rescue road finds no handset over ActiveSync (the connect-the-handset
 # window, the cable plugged in, the rescue page, Update). Both run in a visible window when a
 # display answers, under a private X server otherwise. Every road ends by saying whether the
 # flashed bytes equal the image's payload.
@@ -25,7 +25,7 @@ WORK=$KOV_ROOT/build/demo
 demo_build_native() {
   bash scripts/setup.sh
   cmake --preset native >/dev/null
-  cmake --build --preset native --target kovkit kovflash kovvboot >/dev/null
+  cmake --build --preset native --target kovkit kovflash kovvboot ceload >/dev/null
 }
 
 demo_build_windows() {
@@ -133,6 +133,22 @@ demo_wizard_report() {
   [ -n "${DEMO_STATUS:-}" ] && demo_report_flashed
 }
 
+# What the switch tool did on the running handset: the handset started the kit's Quillo.exe (it
+# starts nothing but a Windows CE ARM program) on the tree's loader under qemu-arm, and the
+# program's own calls set the flags, wrote the switch log and rebooted the handset.
+demo_handset_report() {
+  local handset=$WORK/handset status
+  status=$(sed -n 1p "$handset/exited" 2>/dev/null || true)
+  if [ "$status" != 0 ] || [ ! -s "$handset/calls.txt" ] || [ ! -e "$handset/rebooted" ]; then
+    echo "The switch tool did not run to its end on the running handset (loader status ${status:-none}): $(cat "$handset/program.txt" 2>/dev/null)"
+    return 1
+  fi
+  echo "The running handset ran the kit's Quillo.exe, a Windows CE ARM program, on the tree's loader under qemu-arm ($(wc -l <"$handset/calls.txt") calls recorded): it set the flag $(paste -sd, "$handset/flags.txt"), wrote \\Temp\\log.txt and rebooted the handset into its boot loader. Its switch log:"
+  # The log's last entry has no line break of its own.
+  sed -e '/^$/d' -e 's/^/  /' "$handset/files/Temp/log.txt"
+  echo
+}
+
 demo_wizard() {
   local road=$1
   demo_build_native
@@ -151,6 +167,7 @@ demo_wizard() {
     demo_wizard_update "$WORK/shots" rescue-page 1029
   fi
   demo_wizard_report "$WORK/shots"
+  [ "$road" != normal ] || demo_handset_report
   demo_package_report
 }
 

@@ -3,7 +3,8 @@
 #
 #   scripts/fuzz.sh                  every target for 12 seconds (what scripts/test.sh runs)
 #   scripts/fuzz.sh 600              every target for 10 minutes: a longer campaign
-#   scripts/fuzz.sh 300 message tftp only the named targets (coff kit package message tftp ceimage)
+#   scripts/fuzz.sh 300 message tftp only the named targets (coff kit package message tftp ceimage
+#                                    handsetimage)
 #   scripts/fuzz.sh --seeds          writes the seed corpora under fuzz/corpus/ again
 #
 # A crash, undefined behaviour, a leak, a hang of 10 seconds or an allocation over the target's
@@ -15,7 +16,7 @@ cd "$(dirname "$0")/.."
 # Absolute, since the package's target unpacks into a directory of its own.
 root=$(pwd)
 out=$root/build/fuzz
-all=(coff kit package message tftp ceimage)
+all=(coff kit package message tftp ceimage handsetimage)
 
 configure() {
   cmake -S . -B "$out" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -42,6 +43,7 @@ program() {
     message) echo message_loop_fuzz ;;
     tftp) echo tftp_transfer_fuzz ;;
     ceimage) echo ce_image_fuzz ;;
+    handsetimage) echo handset_image_fuzz ;;
     *) echo "unknown fuzz target: $1 (known: ${all[*]})" >&2; exit 2 ;;
   esac
 }

@@ -9,7 +9,9 @@
 #   road_kit DIR [kovkit options]     # KovShop.exe, Zentro_Comms.dll, Quillo.exe and a sample
 #                                     # kit in DIR
 #   road_handset DIR [LINE...]        # the virtual running handset, registered as the RAPI2
-#                                     # class, its state (handset.ini lines) in DIR
+#                                     # class, its state (handset.ini lines) in DIR; the
+#                                     # programs it starts run on the native build's loader
+#                                     # under qemu-arm
 #   road_plug_on_reboot               # plugs the pty in once the running handset has rebooted
 #   road_vboot SAVE_DIR [options]     # kovvboot serving one update; its pty in ROAD_PTY
 #   road_plug                         # the pty becomes the prefix's WCEUSBSH001
@@ -23,8 +25,8 @@
 #   road_drive SHOTS COMMAND...       # windriver, screenshots in SHOTS
 #   road_stop                         # ends everything started here
 #
-# Needs the native build's kovkit and kovvboot and the Windows build's KovShop.exe,
-# Zentro_Comms.dll, Quillo.exe, VirtualRunningHandset.dll and windriver.exe.
+# Needs the native build's kovkit, kovvboot and ceload, qemu-arm, and the Windows build's
+# KovShop.exe, Zentro_Comms.dll, Quillo.exe, VirtualRunningHandset.dll and windriver.exe.
 
 ROAD_NATIVE_BIN=$KOV_ROOT/build/native/bin
 ROAD_WIN_BIN=$KOV_ROOT/build/$KOV_WIN_PRESET/bin
@@ -73,9 +75,14 @@ road_handset() {
   shift
   mkdir -p "$ROAD_HANDSET"
   rm -rf "$ROAD_HANDSET/files" "$ROAD_HANDSET/flags.txt" "$ROAD_HANDSET/journal.txt" \
-    "$ROAD_HANDSET/rebooted"
+    "$ROAD_HANDSET/rebooted" "$ROAD_HANDSET/calls.txt" "$ROAD_HANDSET/program.txt" \
+    "$ROAD_HANDSET/exited"
   cp "$ROAD_WIN_BIN/VirtualRunningHandset.dll" "$ROAD_HANDSET/"
-  printf '%s\n' "$@" >"$ROAD_HANDSET/handset.ini"
+  {
+    echo "loader=$ROAD_NATIVE_BIN/ceload"
+    echo "emulator=$(command -v qemu-arm || echo /usr/bin/qemu-arm)"
+    printf '%s\n' "$@"
+  } >"$ROAD_HANDSET/handset.ini"
   "$KOV_ROOT/scripts/kovwine" regsvr32 /s "Z:${ROAD_HANDSET//\//\\}\\VirtualRunningHandset.dll" \
     </dev/null >/dev/null 2>&1
 }
@@ -119,11 +126,13 @@ road_to_rescue_page() {
   road_drive "$shots" page "$ROAD_TITLE" text 1029 "Usb Sync Open" enabled 1006 1
 }
 
+# The normal page shows once its link has opened, after the handset's program, on an emulated
+# processor beside the page's untiring attempts to open the link, has rebooted the handset.
 road_to_normal_page() {
   local shots=$1
   road_drive "$shots" page "$ROAD_TITLE" click 1002 click 1000 gone \
-    page "$ROAD_TITLE" click 1005 click 1001 gone \
-    page "$ROAD_TITLE" text 1016 "Usb Sync Open" enabled 1006 1
+    page "$ROAD_TITLE" click 1005 click 1001 gone
+  road_drive "$shots" --timeout 60000 page "$ROAD_TITLE" text 1016 "Usb Sync Open" enabled 1006 1
 }
 
 road_stop() {

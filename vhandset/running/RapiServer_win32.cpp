@@ -39,6 +39,11 @@ public:
         if (!info)
             return E_POINTER;
         *info = RAPI_DEVICEINFO();
+        RunningHandset handset(HandsetFolder());
+        if (handset.DeviceInfoLocked()) {
+            handset.Note("device info: locked");
+            return E_ACCESSDENIED;
+        }
         info->dwOsVersionMajor = 5;
         info->dwOsVersionMinor = 2;
         info->bstrName = ::SysAllocString(L"Virtual handset");

@@ -27,15 +27,25 @@ public:
         : ComObject(IID_IRAPISession), m_handset(folder) {}
 
     HRESULT STDMETHODCALLTYPE CeRapiInit() override {
+        if (m_handset.SessionLocked()) {
+            m_handset.Note("init: locked");
+            return E_ACCESSDENIED;
+        }
         m_handset.Note("init");
         if (!m_handset.Connected())
             return HRESULT_FROM_WIN32(ERROR_NOT_CONNECTED);
         m_bInitialised = true;
         return S_OK;
     }
+    // A handset that rebooted meanwhile has taken the connection with it: what is left of the
+    // session on this side ends, but the handset no longer answers.
     HRESULT STDMETHODCALLTYPE CeRapiUninit() override {
-        m_handset.Note("uninit");
         m_bInitialised = false;
+        if (!m_handset.Connected()) {
+            m_handset.Note("uninit: handset gone");
+            return HRESULT_FROM_WIN32(ERROR_NOT_CONNECTED);
+        }
+        m_handset.Note("uninit");
         return S_OK;
     }
     DWORD STDMETHODCALLTYPE CeGetLastError() override { return m_lastError; }
@@ -77,10 +87,13 @@ public:
         return TRUE;
     }
     BOOL STDMETHODCALLTYPE CeCloseHandle(HANDLE object) override {
+        const bool known = m_files.erase(object) + m_processes.erase(object) > 0;
+        if (!m_handset.Connected()) {
+            m_handset.Note("close handle: handset gone");
+            return Fail<BOOL>(ERROR_NOT_CONNECTED, FALSE);
+        }
         m_handset.Note("close handle");
-        return m_files.erase(object) + m_processes.erase(object)
-                   ? TRUE
-                   : Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+        return known ? TRUE : Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
 
     LONG STDMETHODCALLTYPE CeRegOpenKeyEx(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
@@ -150,8 +163,20 @@ public:
                             : ""));
         if (!Ready() || !application || !process)
             return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
-        if (!m_handset.Start(application, commandLine ? commandLine : L""))
+        std::string why;
+        switch (m_handset.Start(application, commandLine ? commandLine : L"", why)) {
+        case RunningHandset::StartFailure::kNone:
+            break;
+        case RunningHandset::StartFailure::kNoFile:
+            m_handset.Note("start refused: " + why);
             return Fail<BOOL>(ERROR_FILE_NOT_FOUND, FALSE);
+        case RunningHandset::StartFailure::kNotAProgram:
+            m_handset.Note("start refused: " + why);
+            return Fail<BOOL>(ERROR_BAD_EXE_FORMAT, FALSE);
+        case RunningHandset::StartFailure::kNoProcessor:
+            m_handset.Note("start failed: " + why);
+            return Fail<BOOL>(ERROR_GEN_FAILURE, FALSE);
+        }
         process->hProcess = NewHandle();
         process->hThread = NewHandle();
         process->dwProcessId = 0x100;

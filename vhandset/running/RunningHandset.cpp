@@ -3,8 +3,11 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
-#include "SwitchTool.h"
+#include "HandsetImage.h"
+#include "HostProgram.h"
+#include "Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -42,44 +45,19 @@ void AppendTo(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary | std::ios::app) << text;
 }
 
-// The handset's firmware and shell as the switch tool sees them.
-class VirtualFirmware : public HandsetPlatform {
-public:
-    VirtualFirmware(RunningHandset& handset, const fs::path& folder, bool updateFlagFails)
-        : m_handset(handset), m_folder(folder), m_bUpdateFlagFails(updateFlagFails) {}
-
-    bool KernelIoControl(uint32_t code, void* input, uint32_t inputSize) override {
-        const char* flag = code == 0x0101208C   ? "update"
-                           : code == 0x01012084 ? "cp-area"
-                           : code == 0x01012080 ? "masterclear"
-                                                : nullptr;
-        const bool holdsOne = inputSize == 4 && *static_cast<const int32_t*>(input) == 1;
-        if (!flag || !holdsOne || (code == 0x0101208C && m_bUpdateFlagFails))
-            return false;
-        AppendTo(m_folder / "flags.txt", std::string(flag) + "\n");
-        return true;
-    }
-    uint32_t TickCount() override {
-        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                         std::chrono::steady_clock::now().time_since_epoch())
-                                         .count());
-    }
-    void AppendLogEntry(const char* head, uint32_t headLength, const char* text,
-                        uint32_t textLength) override {
-        const fs::path log = m_handset.HostPath(L"\\Temp\\log.txt");
-        fs::create_directories(log.parent_path());
-        AppendTo(log, std::string(head, headLength) + std::string(text, textLength));
-    }
-    void Reboot() override {
-        m_handset.Note("reboot");
-        std::ofstream(m_folder / "rebooted");
-    }
-
-private:
-    RunningHandset& m_handset;
-    fs::path m_folder;
-    bool m_bUpdateFlagFails;
+// The firmware controls a test may make fail, by their handset.ini keys.
+const struct {
+    const char* key;
+    const char* code;
+} kFirmwareControls[] = {
+    {"update_flag", "0x0101208C"},
+    {"cp_area", "0x01012084"},
+    {"masterclear_flag", "0x01012080"},
 };
+
+// Long enough for the emulator to start and the loader to run a small program on a loaded
+// machine; a program that takes longer is left running.
+const auto kExitWait = std::chrono::seconds(30);
 
 } // namespace
 
@@ -102,6 +80,14 @@ std::string RunningHandset::Setting(const std::string& key, const std::string& o
 
 bool RunningHandset::Connected() const {
     return Setting("connected", "1") != "0" && !fs::exists(m_folder / "rebooted");
+}
+
+bool RunningHandset::SessionLocked() const {
+    return Setting("locked") == "init";
+}
+
+bool RunningHandset::DeviceInfoLocked() const {
+    return Setting("locked") == "device_info";
 }
 
 bool RunningHandset::HasKey(const std::wstring& key) const {
@@ -165,13 +151,71 @@ bool RunningHandset::WriteFile(const std::wstring& name, const std::vector<uint8
     return static_cast<bool>(file);
 }
 
-bool RunningHandset::Start(const std::wstring& application, const std::wstring& commandLine) {
+RunningHandset::StartFailure RunningHandset::Start(const std::wstring& application,
+                                                   const std::wstring& commandLine,
+                                                   std::string& why) {
     const fs::path path = HostPath(application);
-    if (path.empty() || !fs::is_regular_file(path))
-        return false;
-    VirtualFirmware firmware(*this, m_folder, Setting("update_flag") == "fail");
-    RunSwitchTool(firmware, commandLine.c_str());
-    return true;
+    if (path.empty() || !fs::is_regular_file(path)) {
+        why = "no such file";
+        return StartFailure::kNoFile;
+    }
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                     std::istreambuf_iterator<char>()};
+    const HandsetImageVerdict verdict = CheckHandsetImage(bytes.data(), bytes.size());
+    if (!verdict.startable) {
+        why = "not a handset program: " + verdict.reason;
+        return StartFailure::kNotAProgram;
+    }
+
+    const std::string loader = Setting("loader");
+    const std::string emulator = Setting("emulator", "/usr/bin/qemu-arm");
+    if (loader.empty()) {
+        why = "no loader= in handset.ini: nothing can run a handset program";
+        return StartFailure::kNoProcessor;
+    }
+    for (const std::string& program : {emulator, loader}) {
+        if (!fs::is_regular_file(HostProgram::LocalName(program))) {
+            why = "no " + program + ": nothing can run a handset program";
+            return StartFailure::kNoProcessor;
+        }
+    }
+    const std::string folder = HostProgram::LinuxName(m_folder);
+    const std::string image = HostProgram::LinuxName(path);
+    if (folder.empty() || image.empty()) {
+        why = "the handset's folder has no Linux path: nothing can run a handset program";
+        return StartFailure::kNoProcessor;
+    }
+    std::vector<std::string> argv = {emulator, "-cpu",      Setting("cpu", "ti925t"),
+                                     loader,   "--handset", folder};
+    for (const auto& control : kFirmwareControls)
+        if (Setting(control.key) == "fail")
+            argv.insert(argv.end(), {"--fail", control.code});
+    // Whatever the command line holds reaches the program, an option's name included.
+    argv.insert(argv.end(), {"--ticks", Setting("uptime", "0"), "--", image});
+    if (!commandLine.empty())
+        argv.push_back(Utf8(commandLine));
+
+    std::error_code ignored;
+    fs::remove(m_folder / "exited", ignored);
+    if (!HostProgram::StartInBackground(argv, folder + "/program.txt", folder + "/exited", why))
+        return StartFailure::kNoProcessor;
+    if (Setting("start_returns") == "after_exit" && !AwaitExit())
+        Note("the program still runs after " + std::to_string(kExitWait.count()) + " s");
+    return StartFailure::kNone;
+}
+
+bool RunningHandset::AwaitExit() const {
+    const auto deadline = std::chrono::steady_clock::now() + kExitWait;
+    do {
+        // The status is complete once its line has ended.
+        std::ifstream status(m_folder / "exited", std::ios::binary);
+        std::string text;
+        if (std::getline(status, text) && !status.eof())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
 }
 
 void RunningHandset::Note(const std::string& line) {

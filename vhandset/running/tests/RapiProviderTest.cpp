@@ -2,6 +2,9 @@
 // registered as the platform's COM class in this Wine prefix.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <fstream>
 #include <regex>
 
 #include "RapiLink.h"
@@ -9,16 +12,42 @@
 
 namespace {
 
-// What the handset saw of one StartSwitchTool whose copy and start succeed.
-const char kCopyAndStart[] = "init\n"
-                             "create \\Temp\\Quillo.exe access=0x40000000 share=3 creation=2 "
-                             "attributes=0x80\n"
-                             "write 9\n"
-                             "close handle\n";
+std::string Image() {
+    const std::vector<uint8_t> image = ArmProcessor::SwitchToolImage();
+    return std::string(image.begin(), image.end());
+}
 
+// What the handset saw of one StartSwitchTool whose copy of `size` bytes succeeds.
+std::string CopyOf(size_t size) {
+    return "init\n"
+           "create \\Temp\\Quillo.exe access=0x40000000 share=3 creation=2 attributes=0x80\n"
+           "write " +
+           std::to_string(size) +
+           "\n"
+           "close handle\n";
+}
+
+// `text` matched as it stands.
+std::string Literally(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+// Entries of the switch log, each after its tick count, a signed decimal.
+std::string LogPattern(std::initializer_list<const char*> entries) {
+    std::string pattern;
+    for (const char* entry : entries)
+        pattern += std::string("\n\\[-?\\d{8,}\\]") + entry;
+    return pattern;
+}
+
+// The program reboots the handset before the start call returns, so the wizard closes its
+// handles and ends its connection on a handset that has gone, without looking at the results.
 TEST(RapiProvider, ReadsTheHandsetAndStartsTheSwitchToolWithOther) {
-    VirtualHandsetFolder handset("version=ROM 1.0.0 WWE\ncharge=50\npercent=100\n");
-    handset.PutPcFile(L"Quillo.exe", std::string("MZ\0\x90tool!", 9));
+    KOV_NEED_ARM_PROCESSOR();
+    VirtualHandsetFolder handset("version=ROM 1.0.0 WWE\ncharge=50\npercent=100\n"
+                                 "start_returns=after_exit\n");
+    handset.PutPcFile(L"Quillo.exe", Image());
     RapiLink link;
     HandsetOperations operations(link);
 
@@ -42,38 +71,106 @@ TEST(RapiProvider, ReadsTheHandsetAndStartsTheSwitchToolWithOther) {
                           "init\n"
                           "power status update=1\n"
                           "uninit\n") +
-                  kCopyAndStart +
+                  CopyOf(Image().size()) +
                   "start \\Temp\\Quillo.exe \"other\" flags=0x10\n"
-                  "reboot\n"
-                  "close handle\n"
-                  "close handle\n"
-                  "uninit\n",
+                  "close handle: handset gone\n"
+                  "close handle: handset gone\n"
+                  "uninit: handset gone\n",
               handset.Read("journal.txt"));
-    EXPECT_EQ(std::string("MZ\0\x90tool!", 9), handset.Read("files/Temp/Quillo.exe"));
+    EXPECT_EQ(Image(), handset.Read("files/Temp/Quillo.exe"));
+    EXPECT_EQ("0\n", handset.Read("exited"));
     EXPECT_EQ("update\n", handset.Read("flags.txt"));
-    EXPECT_TRUE(std::regex_match(handset.Read("files/Temp/log.txt"),
-                                 std::regex("\n\\[\\d{8,}\\]Write update flag OK\\."
-                                            "\n\\[\\d{8,}\\]other"
-                                            "\n\\[\\d{8,}\\]Update area is not CP\\.")));
+    EXPECT_TRUE(std::regex_match(
+        handset.Read("files/Temp/log.txt"),
+        std::regex(LogPattern({"Write update flag OK\\.", "other", "Update area is not CP\\."}))))
+        << handset.Read("files/Temp/log.txt");
     // Rebooted into its boot loader, the handset has left ActiveSync.
     EXPECT_EQ(nullptr, link.Connect());
     EXPECT_EQ(-2, operations.ReadBatteryCharge());
 }
 
+// As on a handset, the program runs on its own once started: the wizard's closing calls meet
+// the handset before or after it reboots, and the flags arrive afterwards.
 TEST(RapiProvider, CustomizationPartitionUpdateSetsTheMasterClearFlag) {
+    KOV_NEED_ARM_PROCESSOR();
     VirtualHandsetFolder handset("charge=90\n");
-    handset.PutPcFile(L"Quillo.exe", "123456789");
+    handset.PutPcFile(L"Quillo.exe", Image());
     RapiLink link;
     HandsetOperations operations(link);
 
     EXPECT_EQ(1, operations.StartSwitchTool(0xC0));
 
-    EXPECT_EQ(std::string(kCopyAndStart) + "start \\Temp\\Quillo.exe \"cp\" flags=0x10\n" +
-                  "reboot\nclose handle\nclose handle\nuninit\n",
-              handset.Read("journal.txt"));
+    EXPECT_TRUE(std::regex_match(
+        handset.Read("journal.txt"),
+        std::regex(Literally(CopyOf(Image().size()) + "start \\Temp\\Quillo.exe \"cp\" "
+                                                      "flags=0x10\n") +
+                   "close handle(: handset gone)?\n"
+                   "close handle(: handset gone)?\n"
+                   "uninit(: handset gone)?\n")))
+        << handset.Read("journal.txt");
+    EXPECT_EQ("0", handset.AwaitExit());
     EXPECT_EQ("update\ncp-area\nmasterclear\n", handset.Read("flags.txt"));
-    EXPECT_NE(std::string::npos,
-              handset.Read("files/Temp/log.txt").find("]Write MasterClear flag OK."));
+    EXPECT_TRUE(std::regex_match(
+        handset.Read("files/Temp/log.txt"),
+        std::regex(LogPattern({"Write update flag OK\\.", "cp", "Update area is cp\\.",
+                               "Write MasterClear flag OK\\."}))))
+        << handset.Read("files/Temp/log.txt");
+    EXPECT_TRUE(handset.Exists("rebooted"));
+}
+
+// A switch tool built for a PC is copied like any file, but a handset does not start it.
+TEST(RapiProvider, PcBuildOfTheSwitchToolIsNotStarted) {
+    KOV_NEED_ARM_PROCESSOR();
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+    std::ifstream file(self, std::ios::binary);
+    const std::string pcProgram{std::istreambuf_iterator<char>(file),
+                                std::istreambuf_iterator<char>()};
+    VirtualHandsetFolder handset("charge=90\n");
+    handset.PutPcFile(L"Quillo.exe", pcProgram);
+    RapiLink link;
+    HandsetOperations operations(link);
+
+    EXPECT_EQ(0, operations.StartSwitchTool(0xCE));
+
+    EXPECT_TRUE(std::regex_match(
+        handset.Read("journal.txt"),
+        std::regex(Literally(CopyOf(pcProgram.size()) +
+                             "start \\Temp\\Quillo.exe \"other\" flags=0x10\n") +
+                   "start refused: not a handset program: machine 0x(014C|8664) is not ARM\n"
+                   "uninit\n")))
+        << handset.Read("journal.txt");
+    EXPECT_EQ(pcProgram, handset.Read("files/Temp/Quillo.exe"));
+    for (const char* trace : {"exited", "calls.txt", "flags.txt", "files/Temp/log.txt", "rebooted"})
+        EXPECT_FALSE(handset.Exists(trace)) << trace;
+}
+
+// A handset listed on ActiveSync that opens no session, as a locked one: every operation finds
+// no connection, as when no handset answers at all.
+TEST(RapiProvider, LockedHandsetGivesNoConnection) {
+    const struct {
+        const char* lock;
+        const char* journalled;
+    } locks[] = {{"init", "init: locked\n"}, {"device_info", "device info: locked\n"}};
+    for (const auto& lock : locks) {
+        VirtualHandsetFolder handset(std::string("locked=") + lock.lock +
+                                     "\nversion=ROM 1\ncharge=80\n");
+        handset.PutPcFile(L"Quillo.exe", "123456789");
+        RapiLink link;
+        HandsetOperations operations(link);
+
+        EXPECT_EQ(nullptr, link.Connect()) << lock.lock;
+        EXPECT_EQ(nullptr, operations.ReadHandsetVersion()) << lock.lock;
+        EXPECT_EQ(-2, operations.ReadBatteryCharge()) << lock.lock;
+        EXPECT_EQ(0u, operations.ReadBatteryPercent()) << lock.lock;
+        EXPECT_EQ(0, operations.StartSwitchTool(0xCE)) << lock.lock;
+
+        std::string fiveAttempts;
+        for (int i = 0; i < 5; ++i)
+            fiveAttempts += lock.journalled;
+        EXPECT_EQ(fiveAttempts, handset.Read("journal.txt"));
+        EXPECT_FALSE(handset.Exists("files"));
+    }
 }
 
 TEST(RapiProvider, VersionFillingTheBufferComesBackTerminated) {
@@ -123,6 +220,7 @@ TEST(RapiProvider, FailedCopyEndsInAFailedStart) {
               "write 9\n"
               "close handle\n"
               "start \\Temp\\Quillo.exe \"other\" flags=0x10\n"
+              "start refused: no such file\n"
               "uninit\n",
               handset.Read("journal.txt"));
     EXPECT_FALSE(handset.Exists("rebooted"));

@@ -11,8 +11,15 @@
 #   e2e_plug                        # its pty becomes the prefix's \\.\WCEUSBSH001
 #   e2e_vboot_ends [SECONDS]        # it ends within SECONDS; its exit status in E2E_VBOOT_CODE
 #   e2e_handset DIR [LINE...]       # a running handset on ActiveSync: the RAPI2 class registered,
-#                                   # its state (handset.ini lines) and results in DIR
+#                                   # its state (handset.ini lines) and results in DIR; its
+#                                   # programs run on the native build's loader under qemu-arm
+#   e2e_need_loader                 # skips (77) a scenario whose handset must run a program
+#                                   # where the native build has not made the loader
 #   e2e_plug_on_reboot              # plugs kovvboot in once the running handset has rebooted
+#   e2e_program_ends [SECONDS]      # the handset's program ends; its exit status in
+#                                   # E2E_PROGRAM_CODE
+#   e2e_program_ran                 # it ended by returning, its calls recorded by the loader
+#   e2e_program_called LINE...      # the loader recorded each LINE (handset/ce/loader/README.md)
 #
 # Every window is drawn inside Wine's virtual desktop, so title bars show in the screenshots
 # that `e2e_drive shot NAME` takes; they end up as OUT_DIR/shots/NAME.png. On exit, pass or
@@ -65,6 +72,7 @@ e2e_seconds() {
 e2e_end() {
   local status=$?
   trap - EXIT
+  [ "$status" = 0 ] || e2e_handset_state
   e2e_handset_gone
   kov_wine_stop >>"$E2E_LOG" 2>&1 || true
   if [ -n "${E2E_VBOOT_SERVER:-}" ]; then
@@ -135,6 +143,8 @@ e2e_exits() {
 # The native build's virtual boot loader: the handset in its boot loader, on a pty. Scenarios
 # that need it are skipped (77) when the native build has not made it.
 KOV_NATIVE_BIN=${KOV_NATIVE_BIN:-$KOV_ROOT/build/native/bin}
+# The user-mode ARM emulator that runs the running handset's programs.
+KOV_QEMU_ARM=${KOV_QEMU_ARM:-$(command -v qemu-arm || echo /usr/bin/qemu-arm)}
 
 e2e_need_vboot() {
   [ -x "$KOV_NATIVE_BIN/kovvboot" ] && return 0
@@ -180,15 +190,32 @@ e2e_flashed_equal() {
 # DIR, which holds its state and, afterwards, what happened to it (see
 # vhandset/running/RunningHandset.h). Unregistered when the scenario ends, so a scenario
 # without it finds no handset on ActiveSync, as on a PC without the desktop sync software.
+# The programs it starts run on the native build's loader under the host's ARM emulator; a
+# scenario's own lines come after those and may change them.
 e2e_handset() {
   E2E_HANDSET=$1
   shift
   mkdir -p "$E2E_HANDSET"
   cp "$E2E_BIN/VirtualRunningHandset.dll" "$E2E_HANDSET/"
-  printf '%s\n' "$@" >"$E2E_HANDSET/handset.ini"
+  {
+    echo "loader=$KOV_NATIVE_BIN/ceload"
+    echo "emulator=$KOV_QEMU_ARM"
+    printf '%s\n' "$@"
+  } >"$E2E_HANDSET/handset.ini"
   kovwine regsvr32 /s "$(e2e_winpath "$E2E_HANDSET/VirtualRunningHandset.dll")" </dev/null \
     >>"$E2E_LOG" 2>&1 || e2e_fail "regsvr32 of the virtual running handset"
   e2e_log "running handset registered: $*"
+}
+
+# What the running handset received and what its program did, for the log of a failed scenario.
+e2e_handset_state() {
+  [ -n "${E2E_HANDSET:-}" ] || return 0
+  local file
+  for file in journal.txt program.txt exited calls.txt flags.txt; do
+    [ -e "$E2E_HANDSET/$file" ] || continue
+    e2e_log "the running handset's $file:"
+    sed 's/^/    /' "$E2E_HANDSET/$file" >>"$E2E_LOG"
+  done
 }
 
 e2e_handset_gone() {
@@ -198,6 +225,41 @@ e2e_handset_gone() {
   kovwine regsvr32 /s /u "$(e2e_winpath "$E2E_HANDSET/VirtualRunningHandset.dll")" </dev/null \
     >>"$E2E_LOG" 2>&1 || true
   E2E_HANDSET=
+}
+
+e2e_need_loader() {
+  [ -x "$KOV_NATIVE_BIN/ceload" ] && [ -x "$KOV_QEMU_ARM" ] && return 0
+  e2e_log "no native ceload in $KOV_NATIVE_BIN, or no $KOV_QEMU_ARM: build the native preset and run scripts/setup.sh first; skipped"
+  exit 77
+}
+
+# The program the running handset started last ends within SECONDS (it reports through the
+# file "exited", since Wine hands back no exit status of a Linux program).
+e2e_program_ends() {
+  local limit=${1:-15} i
+  for i in $(seq 1 $((limit * 10))); do
+    [ -n "$(sed -n '1p' "$E2E_HANDSET/exited" 2>/dev/null)" ] && break
+    sleep 0.1
+  done
+  E2E_PROGRAM_CODE=$(sed -n '1p' "$E2E_HANDSET/exited" 2>/dev/null)
+  [ -n "$E2E_PROGRAM_CODE" ] || e2e_fail "the handset's program still runs after $limit s"
+  e2e_log "the handset's program ended with $E2E_PROGRAM_CODE"
+}
+
+e2e_program_ran() {
+  e2e_program_ends
+  [ "$E2E_PROGRAM_CODE" = 0 ] ||
+    e2e_fail "the handset's program ended with $E2E_PROGRAM_CODE: $(cat "$E2E_HANDSET/program.txt")"
+  [ "$(tail -n 1 "$E2E_HANDSET/calls.txt" 2>/dev/null)" = "return 0" ] ||
+    e2e_fail "the loader recorded no return of the handset's program"
+}
+
+e2e_program_called() {
+  local line
+  for line in "$@"; do
+    grep -qxF -- "$line" "$E2E_HANDSET/calls.txt" ||
+      e2e_fail "the handset's program made no call $line: $(cat "$E2E_HANDSET/calls.txt")"
+  done
 }
 
 # The running handset reboots into its boot loader, which then shows up as the USB serial

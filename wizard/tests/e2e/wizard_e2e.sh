@@ -5,8 +5,9 @@
 #   wizard_e2e.sh SCENARIO BIN_DIR OUT_DIR
 #
 # BIN_DIR holds the Windows build (KovShop.exe, Zentro_Comms.dll, Quillo.exe, kovkit.exe,
-# windriver.exe, kovshop_probe.exe, VirtualRunningHandset.dll); screenshots land in
-# OUT_DIR/shots.
+# windriver.exe, kovshop_probe.exe, VirtualRunningHandset.dll, QuilloDesktopTest.exe);
+# screenshots land in OUT_DIR/shots. The running handset's programs run on the native build's
+# loader (KOV_NATIVE_BIN, see e2e_lib.sh).
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
@@ -17,6 +18,9 @@ RESCUE_TEXT='If your device failed to upgrade last time, please click Next and w
 MISSING_IMAGE="Cann't find Image file. Please make sure the Image file is placed in the directory of Kov."
 RESCUE_NOTICE='Make sure the connection with PC is stable!\r\nMake sure the Main Battery of you device is enough!'
 CLICK_UPDATE='Click "Update" to process. Click "Close" to quit.'
+# The loader's records of the switch tool's firmware controls and reboot request.
+CONTROL='KernelIoControl(0x%08X, "\\x01\\x00\\x00\\x00", 4, NULL, 0, NULL) = %d'
+REBOOT='ExitWindowsEx(2, 0) = 1'
 UPDATING="Updating, the update process will be completed in about four minitues. Please wait."
 LOW_BATTERY="The power of main battery is less than 50%. In order to make sure the update successful, please charge it first!"
 IMAGE_UNREADABLE="Update process is interrupted: the Image file cannot be read. Please make sure the whole Image file is placed in the directory of Kov."
@@ -252,11 +256,15 @@ scenario_enter_key() {
 }
 
 # The normal road: the running handset answers over ActiveSync, takes the switch tool (copied
-# byte for byte from the kit) and reboots into its boot loader, which the page then updates; the
-# handset's version and the image's side by side, the update to its end. Then a
-# customization-partition image: "cp" reaches the switch tool, which sets the MasterClear flag,
-# and the page names the partition instead of versions.
+# byte for byte from the kit) and runs it on its ARM processor, the tree's loader under the
+# emulator: the kit's own handset program sets the update flag, writes its log and reboots the
+# handset into its boot loader, which the page then updates; the handset's version and the
+# image's side by side, the update to its end. Then a customization-partition image: "cp"
+# reaches the switch tool, which sets the MasterClear flag; this time the handset has rebooted
+# before the start call returns, so the wizard's closing calls meet a handset that has gone,
+# and the road goes on all the same. The page names the partition instead of versions.
 scenario_normal_page() {
+  e2e_need_loader
   local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
   e2e_kit "$kit" --signature 1 --os-size 2 --version-text "Kov ROM 2.0"
   e2e_handset "$handset" "version=Kov ROM 1.0" "charge=80"
@@ -264,8 +272,9 @@ scenario_normal_page() {
   e2e_plug_on_reboot
   e2e_start "$kit" KovShop.exe
   local shop=$E2E_PID
-  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    page "$TITLE" title "$TITLE" centred topmost 1 \
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone
+  e2e_await_normal_page
+  e2e_drive page "$TITLE" title "$TITLE" centred topmost 1 \
     text 1035 "The device will update from:" text 1036 "Image Version:" text 1038 "To:" \
     text 1037 "Image Version:" text 1007 "Kov ROM 1.0" text 1008 "Kov ROM 2.0" \
     text 1016 "Usb Sync Open" text 1024 "Make sure the connection with PC is stable!" \
@@ -279,6 +288,8 @@ scenario_normal_page() {
   e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
   cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
     e2e_fail "the handset's \\Temp\\Quillo.exe differs from the kit's"
+  e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x0101208C 1)" "$REBOOT"
   [ "$(e2e_switch_log)" = $'Write update flag OK.\nother\nUpdate area is not CP.' ] ||
     e2e_fail "switch log: $(e2e_switch_log)"
   [ "$(cat "$handset/flags.txt")" = update ] || e2e_fail "flags: $(cat "$handset/flags.txt")"
@@ -286,21 +297,91 @@ scenario_normal_page() {
 
   handset=$E2E_WORK/handset-cp
   e2e_kit "$kit" --mode 0xC0 --os-size 0 --cp-size 1
-  e2e_handset "$handset" "charge=50"
+  e2e_handset "$handset" "charge=50" "start_returns=after_exit"
   e2e_vboot "$E2E_WORK/flashed-cp"
   e2e_plug_on_reboot
   e2e_start "$kit" KovShop.exe
   shop=$E2E_PID
-  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
-    page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone
+  e2e_await_normal_page
+  e2e_drive page "$TITLE" text 1007 "Update Customization Partition" text 1008 "" \
     text 1035 "" text 1036 "" text 1038 "" text 1037 "" text 1016 "Usb Sync Open" \
     shot update-normal-cp click 2 gone
   e2e_exits "$shop"
   e2e_vboot_ends
+  e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x01012084 1)" "$(printf "$CONTROL" 0x01012080 1)" \
+    "$REBOOT"
+  [ "$(tail -n 4 "$handset/journal.txt")" = 'start \Temp\Quillo.exe "cp" flags=0x10
+close handle: handset gone
+close handle: handset gone
+uninit: handset gone' ] || e2e_fail "the closing calls met the handset before it went: $(tail -n 4 "$handset/journal.txt")"
   [ "$(e2e_switch_log)" = $'Write update flag OK.\ncp\nUpdate area is cp.\nWrite MasterClear flag OK.' ] ||
     e2e_fail "switch log: $(e2e_switch_log)"
   [ "$(tr '\n' ' ' <"$handset/flags.txt")" = "update cp-area masterclear " ] ||
     e2e_fail "flags: $(cat "$handset/flags.txt")"
+}
+
+# The normal page shows once its link has opened, after the handset's program has rebooted the
+# handset. The program runs on an emulated processor beside the page, which tries to open the
+# link without a pause, so on a busy machine it may take its time.
+e2e_await_normal_page() {
+  e2e_log "preparation done; waiting for the normal page"
+  e2e_drive --timeout 40000 page "$TITLE" text 1016 "Usb Sync Open"
+  e2e_log "the normal page shows"
+}
+
+# A kit that carries the switch tool built for a PC: the handset takes the copy but, as a
+# handset would, does not start a program that is not a Windows CE one for ARM, and the wizard
+# ends on the error page. Nothing on the handset changes.
+scenario_pc_switch_tool() {
+  local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
+  e2e_kit "$kit" --os-size 1
+  cp "$E2E_BIN/QuilloDesktopTest.exe" "$kit/Quillo.exe"
+  e2e_handset "$handset" "version=Kov ROM 1.0" "charge=90"
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    page "$TITLE" text 1020 "ERROR : UPDATE ERROR" \
+    text 1021 "Update process is interrupted for unknown reason." text 1023 "Check the follow" \
+    count "$TITLE" 1 shot preparation-pc-switch-tool click 2 gone
+  e2e_exits "$shop"
+  cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
+    e2e_fail "the switch tool was not copied"
+  grep -qx 'start refused: not a handset program: machine 0x\(014C\|8664\) is not ARM' \
+    "$handset/journal.txt" || e2e_fail "journal: $(cat "$handset/journal.txt")"
+  local trace
+  for trace in flags.txt files/Temp/log.txt rebooted exited calls.txt; do
+    [ ! -e "$handset/$trace" ] || e2e_fail "the refused switch tool left $trace"
+  done
+}
+
+# A handset that ActiveSync lists but that opens no session, as a locked one does: to the wizard
+# no handset answers, so after the charge has been read three times it takes the rescue road;
+# once the cable is plugged in, with the handset in its boot loader, the rescue page updates
+# it. Nothing was copied onto the running handset.
+scenario_locked_handset() {
+  local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
+  e2e_kit "$kit" --signature 3 --os-size 1
+  e2e_handset "$handset" "locked=init" "version=Kov ROM 1.0" "charge=80"
+  e2e_vboot "$E2E_WORK/flashed"
+  e2e_start "$kit" KovShop.exe
+  local shop=$E2E_PID
+  e2e_drive "${TO_PREPARATION[@]}" click 1005 click 1001 gone \
+    popup "$TITLE" centred text 1010 "Verifying the information on your device, please wait..." \
+    gone popup "$TITLE" at 0 0 text 1010 "Please connect the handset with PC using USB cable." \
+    shot wait-locked-handset
+  e2e_plug
+  e2e_drive page "$TITLE" text 1029 "Usb Sync Open" picture 1017 141 click 1006 \
+    like 1029 "Task is Successful (00 Minutes, ## Seconds)" shot update-locked-handset-done \
+    click 2 gone
+  e2e_exits "$shop"
+  e2e_vboot_ends
+  [ "$E2E_VBOOT_CODE" = 0 ] || e2e_fail "kovvboot ended with $E2E_VBOOT_CODE"
+  e2e_flashed_equal "$kit" "$E2E_WORK/flashed"
+  [ "$(cat "$handset/journal.txt")" = $'init: locked\ninit: locked\ninit: locked\ninit: locked' ] ||
+    e2e_fail "journal: $(cat "$handset/journal.txt")"
+  [ ! -e "$handset/files" ] || e2e_fail "something was copied onto the locked handset"
 }
 
 # The roads that end before the switch tool runs, each from what the running handset answers:
@@ -342,10 +423,11 @@ scenario_preparation_stops() {
   done
 }
 
-# The handset's firmware refuses the update flag, as it refuses a switch tool built for a PC:
-# the tool stops at once, logs nothing and reboots nothing, so no boot loader ever shows up.
-# The wizard cannot know and goes on to the normal page, whose link gives up after a minute.
+# The handset's firmware refuses the update flag: the switch tool stops at once, logs nothing
+# and reboots nothing, so no boot loader ever shows up. The wizard cannot know and goes on to
+# the normal page, whose link gives up after a minute.
 scenario_switch_tool_refused() {
+  e2e_need_loader
   local kit=$E2E_WORK/kit handset=$E2E_WORK/handset
   e2e_kit "$kit" --os-size 1
   e2e_handset "$handset" "charge=90" "update_flag=fail"
@@ -360,6 +442,8 @@ scenario_switch_tool_refused() {
   e2e_exits "$shop"
   cmp -s "$kit/Quillo.exe" "$handset/files/Temp/Quillo.exe" ||
     e2e_fail "the switch tool was not copied"
+  e2e_program_ran
+  e2e_program_called "$(printf "$CONTROL" 0x0101208C 0)"
   [ ! -e "$handset/flags.txt" ] && [ ! -e "$handset/files/Temp/log.txt" ] &&
     [ ! -e "$handset/rebooted" ] || e2e_fail "the refused switch tool changed the handset"
   grep -qx 'start \\Temp\\Quillo.exe "other" flags=0x10' "$handset/journal.txt" ||
