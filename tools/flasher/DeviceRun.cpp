@@ -109,7 +109,7 @@ void DeviceRun::Run() {
         if (failure != UpdateFailure::None)
             link_.CloseUSBSyncDriver();
         const std::string state = HandsetState(failure, page_.Phase());
-        if (Interrupted() && failure != UpdateFailure::None)
+        if (failure != UpdateFailure::None && stop_.StoppedTheTransfer())
             Finish(EXIT_INTERRUPTED, TXT_RESULT_INTERRUPTED,
                    Format(TXT_STOPPED_AT_REQUEST, state.c_str()));
         else

@@ -32,9 +32,16 @@ void StopTarget::End(const std::string& handsetState) {
     SetStage(RunStage::Ended);
 }
 
+// The request is noted last, so that whoever sees it noted also sees the link asked.
 void StopTarget::RequestStop() {
     link_.m_Abort = 1;
     link_.m_Cancel = 1;
+    requested_.store(true);
+}
+
+// The link clears the request in the step that acts on it.
+bool StopTarget::StoppedTheTransfer() const {
+    return requested_.load() && link_.m_Abort.load() == 0;
 }
 
 const std::string& StopTarget::StopLine() const {

@@ -27,6 +27,10 @@ public:
 
     // For the handler: ask the link to stop, and the two lines it writes.
     void RequestStop();
+    // Whether the link ended a transfer because it was asked to stop. A failure after Ctrl-C
+    // that the link did not stop for (a firmware error while the handset writes its flash, a
+    // refused key, a pulled cable) is the handset's own, and is reported as such.
+    bool StoppedTheTransfer() const;
     const std::string& StopLine() const;
     const char* ForcedLine(size_t& length) const;
 
@@ -35,6 +39,7 @@ private:
     static constexpr int kStages = static_cast<int>(RunStage::Count);
 
     CVug_CommsDLL& link_;
+    std::atomic<bool> requested_{false};
     std::atomic<int> stage_{0};
     std::string stopLines_[kStages];
     std::string forcedLines_[kStages];
