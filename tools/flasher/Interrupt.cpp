@@ -6,6 +6,13 @@
 #include "Format.h"
 #include "ToolTexts.h"
 
+namespace {
+
+std::atomic<const std::string*> g_searchLine{nullptr};
+static_assert(std::atomic<const std::string*>::is_always_lock_free, "read in a signal handler");
+
+} // namespace
+
 StopTarget::StopTarget(CVug_CommsDLL& link, const std::string& label) : link_(link) {
     const auto stage = [](RunStage s) { return static_cast<int>(s); };
     stopLines_[stage(RunStage::Waiting)] = label + TXT_STOPPING_WAIT;
@@ -58,8 +65,15 @@ const char* StopTarget::ForcedLine(size_t& length) const {
     return forcedLines_[stage].data();
 }
 
+void SetSearchStopLine(const std::string* line) {
+    g_searchLine.store(line);
+}
+
 void OnInterrupt(StopTarget* const* targets, size_t count, bool second) {
     WriteToStderr("\n", 1);
+    const std::string* search = g_searchLine.load();
+    if (search && !second)
+        WriteToStderr(search->data(), search->size());
     for (size_t i = 0; i < count; ++i) {
         if (second) {
             size_t length = 0;

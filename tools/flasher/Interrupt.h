@@ -49,6 +49,11 @@ private:
 
 // Ctrl-C (and SIGTERM) reaches every target; they must outlive the run.
 void InstallInterruptHandler(StopTarget* const* targets, size_t count);
+// More targets of the same array: the array must not have moved since it was installed.
+void SetInterruptTargetCount(size_t count);
+// While kovflash looks for handsets that come later, what the first Ctrl-C says about that;
+// null when it does not look. The text must stay until it is taken back.
+void SetSearchStopLine(const std::string* line);
 // Before the targets go: Ctrl-C then only ends the program.
 void ClearInterruptTargets();
 bool Interrupted();
