@@ -16,8 +16,7 @@ expect() {
   local patterns=()
   while [ "$1" != -- ]; do patterns+=("$1"); shift; done
   shift
-  local out status
-  out=$(timeout 120 "$@" 2>&1); status=$?
+  run_bounded "$@"
   if [ "$status" -ne "$want" ]; then
     fail "$name: exit status $status, wanted $want"; echo "$out" | tail -n 15; return
   fi
@@ -75,7 +74,7 @@ if tail -c +1025 "$work/good/WMUPDAT.DIP" | cmp -s - "$work/flashed/os.bin"; the
   fail "the flashed OS differs from the image"; fi
 
 start_vboot
-out=$(timeout 120 "$flash" --quiet --device "$device" "$work/good" 2>&1); status=$?
+run_bounded "$flash" --quiet --device "$device" "$work/good"
 wait_vboots
 if [ "$status" -eq 0 ] && [ "$out" = "The handset has its new firmware." ]; then pass; else
   fail "quiet mode prints only the result (exit status $status)"; echo "$out" | tail -n 5; fi
@@ -110,7 +109,7 @@ expect "firmware error while flashing" 6 "Flash Firmware Error occurred:  code 7
 wait_vboots
 
 start_vboot
-out=$(timeout 120 "$flash" --json --device "$device" "$work/good" 2>/dev/null); status=$?
+run_bounded "$flash" --json --device "$device" "$work/good"
 wait_vboots
 if [ "$status" -eq 0 ] && python3 - "$out" <<'PY'
 import json, sys
@@ -130,17 +129,21 @@ then pass; else fail "json events (exit status $status)"; echo "$out" | tail -n 
 "$kit" make --out "$work/big" --os-size 4 >/dev/null
 # ctrl_c PATTERN TIMES KIT: runs the flasher on $device, and once its output shows PATTERN (its
 # handler is in place by then) presses Ctrl-C TIMES times; leaves the output in ctrlc.out and
-# the exit status in $status.
+# the exit status in $status. The flasher gets the signal itself, as from a terminal; one still
+# running at the bound is hung.
 ctrl_c() {
-  # --foreground: timeout must pass on Ctrl-C to the flasher alone, as a terminal would.
-  timeout --foreground 120 "$flash" --device "$device" "$3" >"$work/ctrlc.out" 2>&1 &
-  local flash_pid=$! n
-  for _ in $(seq 600); do
-    grep -qF -- "$1" "$work/ctrlc.out" && break
-    kill -0 "$flash_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  for n in $(seq "$2"); do kill -INT "$flash_pid"; sleep 0.1; done
+  "$flash" --device "$device" "$3" >"$work/ctrlc.out" 2>&1 &
+  local flash_pid=$! n deadline=$((SECONDS + bound))
+  until grep -qF -- "$1" "$work/ctrlc.out" || ! kill -0 "$flash_pid" 2>/dev/null ||
+    [ "$SECONDS" -ge "$deadline" ]; do sleep 0.05; done
+  for n in $(seq "$2"); do kill -INT "$flash_pid" 2>/dev/null; sleep 0.1; done
+  while kill -0 "$flash_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+  if kill -0 "$flash_pid" 2>/dev/null; then
+    kill -KILL "$flash_pid"
+    wait "$flash_pid"
+    tail -n 15 "$work/ctrlc.out"
+    give_up "kovflash still running $bound s after its start, Ctrl-C after \"$1\""
+  fi
   wait "$flash_pid"; status=$?
 }
 
