@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,10 +28,13 @@ public:
     struct Status {
         bool ended = false;
         bool signaled = false;
-        int code = -1; // the exit code, or the signal's number
+        int code = -1;   // the exit code, or the signal's number
+        double cpuS = 0; // processor time it used, user and system
     };
 
-    explicit ChildProcess(std::vector<std::string> argv) {
+    // `environment` adds NAME=VALUE entries to this process's environment for the program.
+    explicit ChildProcess(std::vector<std::string> argv,
+                          std::vector<std::string> environment = {}) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return;
@@ -42,7 +46,13 @@ public:
         for (std::string& a : argv)
             args.push_back(&a[0]);
         args.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0)
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e)
+            env.push_back(*e);
+        for (std::string& e : environment)
+            env.push_back(&e[0]);
+        env.push_back(nullptr);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), env.data()) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
@@ -92,6 +102,12 @@ public:
         return status_;
     }
 
+    // Sends `signal` to the program if it still runs (SIGINT: Ctrl-C).
+    void Signal(int signal) {
+        if (pid_ > 0 && !status_.ended)
+            ::kill(pid_, signal);
+    }
+
     // Ends the program at once if it still runs, and reaps it.
     void Kill() {
         if (pid_ > 0 && !status_.ended) {
@@ -126,13 +142,17 @@ private:
         if (pid_ <= 0 || status_.ended)
             return status_.ended;
         int raw = 0;
-        if (::waitpid(pid_, &raw, flags) != pid_)
+        rusage usage = {};
+        if (::wait4(pid_, &raw, flags, &usage) != pid_)
             return false;
         status_.ended = true;
+        status_.cpuS = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
         status_.signaled = WIFSIGNALED(raw);
         status_.code = status_.signaled ? WTERMSIG(raw) : WEXITSTATUS(raw);
         return true;
     }
+
+    static double Seconds(const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; }
 
     pid_t pid_ = -1;
     int fd_ = -1;

@@ -4,6 +4,7 @@
 // folder that accepts new files, for as long as the object lives. POSIX only.
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstdio>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -64,25 +65,42 @@ private:
         return ntohs(a.sin_port);
     }
 
-    // Ready once it answers a read request for a file it does not have (with an error).
+    // Ready once it serves a file that only its own folder holds. Any answer would not do: the
+    // port may have been taken meanwhile by the server of a test running beside this one,
+    // and then this one could not bind it and is gone.
     bool AnswersOnPort() const {
+        const std::string token = "ready-" + std::to_string(m_port);
+        const std::string content = "served from " + m_dir.Path();
+        m_dir.Write(token, std::vector<uint8_t>(content.begin(), content.end()));
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(m_port);
-        const char request[] = "\0\1no-such-file\0octet";
-        bool answered = false;
-        for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
-            ::sendto(fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        const std::string request = std::string("\0\1", 2) + token + '\0' + "octet" + '\0';
+        bool served = false;
+        for (int attempt = 0; attempt < 50 && !served; ++attempt) {
+            ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&a),
+                     sizeof a);
             pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 100) == 1) {
-                char reply[600];
-                answered = ::recv(fd, reply, sizeof reply, 0) >= 4 && reply[1] == 5;
+            if (::poll(&p, 1, 100) != 1)
+                continue;
+            char reply[600];
+            sockaddr_in from{};
+            socklen_t fromSize = sizeof from;
+            const ssize_t n = ::recvfrom(fd, reply, sizeof reply, 0,
+                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
+            // DATA, block 1, holding the token's content; the acknowledgement ends the transfer.
+            served = n == static_cast<ssize_t>(4 + content.size()) && reply[1] == 3 &&
+                     reply[3] == 1 && content.compare(0, content.size(), reply + 4, n - 4) == 0;
+            if (served) {
+                const char ack[4] = {0, 4, 0, 1};
+                ::sendto(fd, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&from), fromSize);
             }
         }
         ::close(fd);
-        return answered;
+        std::remove(m_dir.File(token).c_str());
+        return served;
     }
 
     TempDir m_dir;

@@ -20,7 +20,8 @@ constexpr char TXT_FLASH_USAGE[] =
     "                      that opens, on Windows; /dev/ttyACM* elsewhere, or the pattern in\n"
     "                      the environment variable KOVFLASH_ALL_GLOB\n"
     "  -c, --check         check the kit and say what would be flashed; no device is used\n"
-    "  -w, --wait SECONDS  how long to wait for each device to appear (default 60)\n"
+    "  -w, --wait SECONDS  how long to wait for each device to appear (default 60); with\n"
+    "                      --all, also how long to look for handsets plugged in later\n"
     "      --transfer-timeout SECONDS\n"
     "                      how long a handset may stay silent in a transfer (key, flash\n"
     "                      mode, version, blocks) before its update fails (default 60)\n"
@@ -42,7 +43,7 @@ constexpr char TXT_FLASH_USAGE[] =
     "handset wrote its flash; 130 stopped by Ctrl-C.\n"
     "For several handsets: 0 when every one finished, the status they share when all ended\n"
     "the same way, else 7; the summary says how each one ended. --all with no device present\n"
-    "ends with 4.\n";
+    "(with --wait, none within the wait) ends with 4.\n";
 constexpr char TXT_FLASH_UNKNOWN_OPTION[] = "kovflash: unknown option %s\n";
 constexpr char TXT_FLASH_BAD_VALUE[] = "kovflash: %s needs a valid value\n";
 constexpr char TXT_FLASH_NO_VALUE[] = "kovflash: %s takes no value\n";
@@ -52,6 +53,9 @@ constexpr char TXT_FLASH_ALL_OR_DEVICE[] = "kovflash: give either --all or --dev
 constexpr char TXT_FLASH_NAME_DEVICE[] =
     "kovflash: name the handset's device with --device PATH, or take every one with --all\n";
 constexpr char TXT_NO_HANDSETS[] = "No handset in its boot loader was found.";
+constexpr char TXT_LOOKING[] = "Looking for handsets in their boot loader for %d s...";
+constexpr char TXT_STOPPED_LOOKING[] =
+    "Stopped while looking for handsets; none was found, nothing was sent.";
 
 constexpr char TXT_KIT_IN[] = "Kit in %s:";
 constexpr char TXT_KIT_LINE[] = "  %s";
@@ -73,6 +77,7 @@ constexpr char TXT_STOPPED_AT_REQUEST[] = "Stopped at your request. %s";
 // What the first Ctrl-C does, by where the update stands, and what a second one leaves.
 constexpr char TXT_STOPPING_WAIT[] =
     "Stopping the wait for the handset (Ctrl-C again to force)...\n";
+constexpr char TXT_STOPPING_SEARCH[] = "No longer looking for handsets.\n";
 constexpr char TXT_STOPPING_BLOCK[] =
     "Stopping at the next block boundary (Ctrl-C again to force)...\n";
 constexpr char TXT_STOPPING_FLASHING[] =

@@ -1,9 +1,12 @@
 // kovflash: updates handsets from a kit directory without the wizard, on the same update worker
 // and flash link, for a terminal, a script or CI; several handsets at once, each on its own link.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CommandLine.h"
@@ -113,33 +116,87 @@ int Summarise(TerminalPage& page, Console& console, const std::vector<DeviceOutc
     return exit;
 }
 
-// Updates every device at once, each on its own thread, and waits for all of them.
-int UpdateDevices(Console& console, TerminalPage& page, const std::vector<std::string>& devices,
-                  FleetKit& kit) {
-    const bool several = devices.size() > 1;
-    std::vector<std::unique_ptr<DeviceRun>> runs;
-    std::vector<StopTarget*> targets;
-    for (size_t i = 0; i < devices.size(); ++i) {
-        runs.push_back(std::make_unique<DeviceRun>(console, devices[i], i, several, kit));
-        targets.push_back(&runs.back()->Stop());
+// Every device's update, each on its own thread (a single one on this thread), and the summary.
+// With --all --wait, handsets plugged in while the wait lasts join the run as they come.
+class Fleet {
+public:
+    Fleet(Console& console, FleetKit& kit, size_t present, bool several, int lookSeconds)
+        : console_(console), kit_(kit), several_(several), lookSeconds_(lookSeconds) {
+        // Ctrl-C's handler reads the targets while later ones are added: they never move.
+        targets_.reserve(present + (lookSeconds > 0 ? kMostLateDevices : 0));
     }
-    InstallInterruptHandler(targets.data(), targets.size());
-    if (several) {
-        for (auto& run : runs)
-            run->Start();
-        for (auto& run : runs)
-            run->Join();
-    } else {
-        runs.front()->Run();
-    }
-    ClearInterruptTargets();
-    console.EndBoard();
 
-    std::vector<DeviceOutcome> outcomes;
-    for (auto& run : runs)
-        outcomes.push_back(run->Outcome());
-    return several ? Summarise(page, console, outcomes) : outcomes.front().exit;
-}
+    int Run(TerminalPage& page, const std::vector<std::string>& present) {
+        for (const std::string& device : present)
+            Add(device, runs_.size());
+        InstallInterruptHandler(targets_.data(), targets_.size());
+        if (several_) {
+            for (auto& run : runs_)
+                run->Start();
+            if (lookSeconds_ > 0)
+                TakeLateDevices(page);
+            for (auto& run : runs_)
+                run->Join();
+        } else {
+            runs_.front()->Run();
+        }
+        ClearInterruptTargets();
+        console_.EndBoard();
+        if (runs_.empty())
+            return Interrupted() ? Finish(page, EXIT_INTERRUPTED, TXT_STOPPED_LOOKING)
+                                 : Finish(page, EXIT_NO_DEVICE, TXT_NO_HANDSETS);
+
+        std::vector<DeviceOutcome> outcomes;
+        for (auto& run : runs_)
+            outcomes.push_back(run->Outcome());
+        return several_ ? Summarise(page, console_, outcomes) : outcomes.front().exit;
+    }
+
+private:
+    // More than a PC has USB ports for handsets.
+    static constexpr size_t kMostLateDevices = 64;
+
+    void Add(const std::string& device, size_t slot) {
+        runs_.push_back(std::make_unique<DeviceRun>(console_, device, slot, several_, kit_));
+        targets_.push_back(&runs_.back()->Stop());
+        taken_.push_back(device);
+    }
+
+    // Looks for handsets that were not there at the start until the wait has passed or Ctrl-C
+    // ends it, and starts an update for each one that shows up.
+    void TakeLateDevices(TerminalPage& page) {
+        static const std::string stopLine = TXT_STOPPING_SEARCH;
+        SetSearchStopLine(&stopLine);
+        page.Say("search", Format(TXT_LOOKING, lookSeconds_));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(lookSeconds_);
+        for (auto now = std::chrono::steady_clock::now(); now < until && !Interrupted();
+             now = std::chrono::steady_clock::now()) {
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(kLookAgain, until - now));
+            for (const std::string& device : BootLoaderDevices()) {
+                if (Interrupted() || targets_.size() == targets_.capacity())
+                    break;
+                if (std::find(taken_.begin(), taken_.end(), device) != taken_.end())
+                    continue;
+                Add(device, console_.AddProgressLine());
+                SetInterruptTargetCount(targets_.size());
+                // A Ctrl-C that came just before the handler knew of this device still reaches it.
+                if (Interrupted())
+                    targets_.back()->RequestStop();
+                runs_.back()->Start();
+            }
+        }
+        SetSearchStopLine(nullptr);
+    }
+
+    Console& console_;
+    FleetKit& kit_;
+    const bool several_;
+    const int lookSeconds_;
+    std::vector<std::unique_ptr<DeviceRun>> runs_;
+    std::vector<StopTarget*> targets_;
+    std::vector<std::string> taken_;
+};
 
 } // namespace
 
@@ -148,6 +205,8 @@ int main(int argc, char** argv) {
     if (const std::optional<int> exit = ReadOptions(argc, argv, o))
         return *exit;
     const std::vector<std::string> devices = o.all ? BootLoaderDevices() : o.devices;
+    // --all alone takes what is there; with --wait it also looks for handsets plugged in later.
+    const int lookSeconds = o.all && o.waitNamed ? o.waitSeconds : 0;
     Console console(o.mode, stdout, LiveTerminal(stdout), o.check ? 0 : devices.size());
     TerminalPage page(console);
 
@@ -158,9 +217,10 @@ int main(int argc, char** argv) {
     if (o.check)
         return Finish(page, EXIT_FINISHED, TXT_KIT_CAN_FLASH);
     update.crcCheck = o.crcCheck ? 1 : 0;
-    if (devices.empty())
+    if (devices.empty() && lookSeconds == 0)
         return Finish(page, EXIT_NO_DEVICE, TXT_NO_HANDSETS);
 
     FleetKit kit{update, ipl, o.waitSeconds, o.timeouts};
-    return UpdateDevices(console, page, devices, kit);
+    Fleet fleet(console, kit, devices.size(), devices.size() > 1 || lookSeconds > 0, lookSeconds);
+    return fleet.Run(page, devices);
 }

@@ -29,6 +29,21 @@ void Console::Progress(size_t slot, const std::string& text) {
     std::fflush(out_);
 }
 
+size_t Console::AddProgressLine() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The cursor stands on the board's last line: it goes to the top as the board was, and the
+    // board is drawn again one line longer.
+    if (boardShown_) {
+        MoveToBoardTop();
+        board_.emplace_back();
+        DrawBoard();
+        std::fflush(out_);
+    } else {
+        board_.emplace_back();
+    }
+    return board_.size() - 1;
+}
+
 void Console::EndBoard() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (boardShown_) {

@@ -25,6 +25,8 @@ public:
     void Line(const std::string& text);
     // Progress line `slot` now reads `text`.
     void Progress(size_t slot, const std::string& text);
+    // One more progress line, for a device that came later; returns its slot.
+    size_t AddProgressLine();
     // Leaves the board as it stands, so that what follows starts on a line of its own.
     void EndBoard();
 

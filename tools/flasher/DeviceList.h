@@ -1,7 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
+
+// How long kovflash pauses between two looks for a handset that is not there yet: a handset
+// plugged in is taken before anyone notices the delay, and the looking costs the PC nothing.
+constexpr std::chrono::milliseconds kLookAgain{75};
 
 // Every device present that a handset in its boot loader shows up as, in order: on Windows
 // "\\.\WCEUSBSH001", "\\.\WCEUSBSH002", ... (each one that opens); elsewhere the USB serial

@@ -1,10 +1,10 @@
 #include "DeviceRun.h"
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
+#include "DeviceList.h"
 #include "Format.h"
 #include "ToolTexts.h"
 #include "UpdateWorker.h"
@@ -13,32 +13,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for the device: the link's own open retries for a minute, so a longer wait asks again,
-// and a shorter one cancels it at the deadline.
-bool WaitForDevice(CVug_CommsDLL& link, int seconds) {
+enum class DeviceWait { Opened, TimedOut, Stopped };
+
+// Waits for the device, one attempt to open it at a time. The link's own open tries again
+// without pause, which would keep a processor busy for the whole wait.
+DeviceWait WaitForDevice(CVug_CommsDLL& link, int seconds) {
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    std::atomic<bool> timedOut{false};
-    std::thread watcher([&] {
-        std::unique_lock<std::mutex> lock(m);
-        if (!cv.wait_until(lock, deadline, [&] { return done; })) {
-            timedOut = true;
-            link.m_Cancel = 1;
-        }
-    });
-    bool opened = false;
-    while (!opened && !timedOut && !Interrupted())
-        opened = link.OpenUsbSyncDriver() == 1;
-    {
-        std::lock_guard<std::mutex> lock(m);
-        done = true;
+    for (;;) {
+        // Ctrl-C asks the link to cancel its open; here the request is taken the same way.
+        if (link.m_Cancel.exchange(0))
+            return DeviceWait::Stopped;
+        if (link.USBInterface::OpenUsbSyncDriver() == USB_OPEN_OK)
+            return DeviceWait::Opened;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return DeviceWait::TimedOut;
+        std::this_thread::sleep_for(std::min<Clock::duration>(kLookAgain, deadline - now));
     }
-    cv.notify_one();
-    watcher.join();
-    link.m_Cancel = 0;
-    return opened;
 }
 
 } // namespace
@@ -83,15 +74,18 @@ void DeviceRun::Finish(int exit, const std::string& result, const std::string& s
 bool DeviceRun::FindDevice() {
     page_.ShowState(TXT_DEVICE_WAITING);
     page_.Say("device", Format(TXT_WAITING, device_.c_str(), kit_.waitSeconds));
-    if (WaitForDevice(link_, kit_.waitSeconds)) {
+    switch (WaitForDevice(link_, kit_.waitSeconds)) {
+    case DeviceWait::Opened:
         page_.Say("device", Format(TXT_FOUND, device_.c_str()));
         return true;
-    }
-    if (Interrupted())
+    case DeviceWait::Stopped:
         Finish(EXIT_INTERRUPTED, TXT_RESULT_INTERRUPTED, TXT_STOPPED_WAITING);
-    else
-        Finish(EXIT_NO_DEVICE, TXT_RESULT_NO_DEVICE,
-               Format(TXT_NEVER_APPEARED, device_.c_str(), kit_.waitSeconds));
+        return false;
+    case DeviceWait::TimedOut:
+        break;
+    }
+    Finish(EXIT_NO_DEVICE, TXT_RESULT_NO_DEVICE,
+           Format(TXT_NEVER_APPEARED, device_.c_str(), kit_.waitSeconds));
     return false;
 }
 
@@ -115,7 +109,7 @@ void DeviceRun::Run() {
         if (failure != UpdateFailure::None)
             link_.CloseUSBSyncDriver();
         const std::string state = HandsetState(failure, page_.Phase());
-        if (Interrupted() && failure != UpdateFailure::None)
+        if (failure != UpdateFailure::None && stop_.StoppedTheTransfer())
             Finish(EXIT_INTERRUPTED, TXT_RESULT_INTERRUPTED,
                    Format(TXT_STOPPED_AT_REQUEST, state.c_str()));
         else

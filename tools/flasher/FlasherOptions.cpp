@@ -83,9 +83,10 @@ ParseResult ParseFlasherArgs(int argc, char** argv, FlasherOptions& o, std::stri
                 error = Format(TXT_FLASH_BAD_VALUE, name.c_str());
                 return ParseResult::Usage;
             }
-            if (wait)
+            if (wait) {
                 o.waitSeconds = static_cast<int>(seconds);
-            else if (args.Is("--transfer-timeout"))
+                o.waitNamed = true;
+            } else if (args.Is("--transfer-timeout"))
                 o.timeouts.transferMs = static_cast<uint32_t>(seconds) * 1000;
             else
                 o.timeouts.flashMs = static_cast<uint32_t>(seconds) * 1000;

@@ -13,7 +13,8 @@ struct FlasherOptions {
     bool check = false;
     bool crcCheck = false; // the handset checks each block's CRC
     int waitSeconds = 60;
-    LinkTimeouts timeouts; // the same for every device's link
+    bool waitNamed = false; // --wait given: --all then also takes handsets that come that long
+    LinkTimeouts timeouts;  // the same for every device's link
     OutputMode mode = OutputMode::Human;
 };
 

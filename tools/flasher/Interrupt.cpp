@@ -6,6 +6,13 @@
 #include "Format.h"
 #include "ToolTexts.h"
 
+namespace {
+
+std::atomic<const std::string*> g_searchLine{nullptr};
+static_assert(std::atomic<const std::string*>::is_always_lock_free, "read in a signal handler");
+
+} // namespace
+
 StopTarget::StopTarget(CVug_CommsDLL& link, const std::string& label) : link_(link) {
     const auto stage = [](RunStage s) { return static_cast<int>(s); };
     stopLines_[stage(RunStage::Waiting)] = label + TXT_STOPPING_WAIT;
@@ -32,9 +39,16 @@ void StopTarget::End(const std::string& handsetState) {
     SetStage(RunStage::Ended);
 }
 
+// The request is noted last, so that whoever sees it noted also sees the link asked.
 void StopTarget::RequestStop() {
     link_.m_Abort = 1;
     link_.m_Cancel = 1;
+    requested_.store(true);
+}
+
+// The link clears the request in the step that acts on it.
+bool StopTarget::StoppedTheTransfer() const {
+    return requested_.load() && link_.m_Abort.load() == 0;
 }
 
 const std::string& StopTarget::StopLine() const {
@@ -51,8 +65,15 @@ const char* StopTarget::ForcedLine(size_t& length) const {
     return forcedLines_[stage].data();
 }
 
+void SetSearchStopLine(const std::string* line) {
+    g_searchLine.store(line);
+}
+
 void OnInterrupt(StopTarget* const* targets, size_t count, bool second) {
     WriteToStderr("\n", 1);
+    const std::string* search = g_searchLine.load();
+    if (search && !second)
+        WriteToStderr(search->data(), search->size());
     for (size_t i = 0; i < count; ++i) {
         if (second) {
             size_t length = 0;

@@ -27,6 +27,10 @@ public:
 
     // For the handler: ask the link to stop, and the two lines it writes.
     void RequestStop();
+    // Whether the link ended a transfer because it was asked to stop. A failure after Ctrl-C
+    // that the link did not stop for (a firmware error while the handset writes its flash, a
+    // refused key, a pulled cable) is the handset's own, and is reported as such.
+    bool StoppedTheTransfer() const;
     const std::string& StopLine() const;
     const char* ForcedLine(size_t& length) const;
 
@@ -35,6 +39,7 @@ private:
     static constexpr int kStages = static_cast<int>(RunStage::Count);
 
     CVug_CommsDLL& link_;
+    std::atomic<bool> requested_{false};
     std::atomic<int> stage_{0};
     std::string stopLines_[kStages];
     std::string forcedLines_[kStages];
@@ -44,6 +49,11 @@ private:
 
 // Ctrl-C (and SIGTERM) reaches every target; they must outlive the run.
 void InstallInterruptHandler(StopTarget* const* targets, size_t count);
+// More targets of the same array: the array must not have moved since it was installed.
+void SetInterruptTargetCount(size_t count);
+// While kovflash looks for handsets that come later, what the first Ctrl-C says about that;
+// null when it does not look. The text must stay until it is taken back.
+void SetSearchStopLine(const std::string* line);
 // Before the targets go: Ctrl-C then only ends the program.
 void ClearInterruptTargets();
 bool Interrupted();

@@ -48,6 +48,10 @@ void InstallInterruptHandler(StopTarget* const* targets, size_t count) {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+void SetInterruptTargetCount(size_t count) {
+    g_count.store(count);
+}
+
 void ClearInterruptTargets() {
     g_count.store(0);
 }

@@ -41,6 +41,10 @@ void InstallInterruptHandler(StopTarget* const* targets, size_t count) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
+void SetInterruptTargetCount(size_t count) {
+    g_count.store(count);
+}
+
 void ClearInterruptTargets() {
     g_count.store(0);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ enum class After { Answers, Gone };
 
 struct Row {
     const char* name;
-    Args fault;     // kovvboot's options; empty for a device that is gone before the open
+    Args fault;     // kovvboot's options; empty for a handset that is not there at all
     Args flashArgs; // kovflash's options beyond --device and the kit
     int waitS;      // what the fault may make kovflash wait, by the limits above
     int exit;
@@ -256,7 +257,8 @@ const Row kRows[] = {
 
 struct Outcome {
     bool skipped = false;
-    std::string why; // for a skipped row, or what did not hold
+    bool notRun = false; // after kovflash hung in earlier rows
+    std::string why;     // for a skipped row, or what did not hold
     double tookS = 0;
     std::string exit = "-";
     std::string after = "-";
@@ -269,7 +271,7 @@ std::string Replace(std::string text, const std::string& what, const std::string
 
 std::string Shown(const Args& args) {
     if (args.empty())
-        return "kovvboot gone before the open";
+        return "no kovvboot: a path where no device can be";
     std::string out;
     for (const std::string& a : args)
         out +=
@@ -323,14 +325,18 @@ protected:
                 o.why = "kovflash has no " + a;
                 return o;
             }
-        ChildProcess vboot(Join({KOVVBOOT_PATH}, row.fault));
-        std::string device;
-        if (!vboot.ReadLine(device, Clock::now() + std::chrono::seconds(kSlackS))) {
-            o.why = "kovvboot did not start: " + vboot.Output();
-            return o;
+        // A cable pulled before the open leaves no device at all. A pty freed by a kovvboot
+        // that ended would not do: the system gives its path to the next pty opened, perhaps
+        // by a test running beside this one. Nothing in the test's own folder is a terminal.
+        std::string device = noDevice.File("no-handset");
+        std::unique_ptr<ChildProcess> vboot;
+        if (!row.fault.empty()) {
+            vboot = std::make_unique<ChildProcess>(Join({KOVVBOOT_PATH}, row.fault));
+            if (!vboot->ReadLine(device, Clock::now() + std::chrono::seconds(kSlackS))) {
+                o.why = "kovvboot did not start: " + vboot->Output();
+                return o;
+            }
         }
-        if (row.fault.empty())
-            vboot.Kill(); // the pty goes with it: a cable pulled before the open
 
         const std::string kit = (row.kit == Kit::Cp ? cpKit : iplKit).Path();
         const Clock::time_point start = Clock::now();
@@ -360,13 +366,16 @@ protected:
             said.find("runtime error") != std::string::npos)
             wrong.push_back("a sanitizer report");
 
-        if (row.fault.empty()) {
+        if (!vboot) {
             o.after = "gone";
         } else if (row.after == After::Gone) {
             // The pulled cable ends kovvboot by itself, status 4.
             const ChildProcess::Status ended =
-                vboot.WaitUntil(Clock::now() + std::chrono::seconds(kSlackS));
+                vboot->WaitUntil(Clock::now() + std::chrono::seconds(kSlackS));
             o.after = ended.ended && !ended.signaled && ended.code == 4 ? "gone" : "still there";
+        } else if (vboot->WaitUntil(Clock::now()).ended) {
+            // Its pty is free for any other test to take: not to be opened again.
+            o.after = "ended";
         } else {
             o.after = Reopen(device);
         }
@@ -380,7 +389,7 @@ protected:
         return o;
     }
 
-    TempDir cpKit, iplKit;
+    TempDir cpKit, iplKit, noDevice;
     std::string flashHelp;
 };
 
@@ -396,8 +405,18 @@ TEST_F(FaultMatrix, EveryRowEndsInItsBoundWithItsExitAndMessage) {
     std::vector<std::vector<std::string>> table = {{"case", "fault (kovvboot)", "bound", "took",
                                                     "exit", "expected", "message", "device after",
                                                     "holds"}};
+    // A kovflash that hangs in two rows most likely hangs in every row: the matrix ends there,
+    // within its own bounds, rather than at ctest's limit.
+    int hung = 0;
     for (const Row& row : kRows) {
-        const Outcome o = Run(row);
+        Outcome o;
+        if (hung < 2) {
+            o = Run(row);
+            hung += o.exit == "hung";
+        } else {
+            o.notRun = true;
+            o.why = "not run: kovflash hung in two rows before";
+        }
         char took[32];
         std::snprintf(took, sizeof took, "%.1f s", o.tookS);
         std::string fault = Shown(row.fault);
@@ -409,6 +428,7 @@ TEST_F(FaultMatrix, EveryRowEndsInItsBoundWithItsExitAndMessage) {
                          o.skipped ? "-" : took, o.exit, std::to_string(row.exit), row.message,
                          o.after,
                          o.skipped       ? "skipped (" + o.why + ")"
+                         : o.notRun      ? "not run"
                          : o.why.empty() ? "yes"
                                          : "NO"});
         if (!o.skipped && !o.why.empty())

@@ -16,8 +16,7 @@ expect() {
   local patterns=()
   while [ "$1" != -- ]; do patterns+=("$1"); shift; done
   shift
-  local out status
-  out=$(timeout 120 "$@" 2>&1); status=$?
+  run_bounded "$@"
   if [ "$status" -ne "$want" ]; then
     fail "$name: exit status $status, wanted $want"; echo "$out" | tail -n 15; return
   fi
@@ -75,7 +74,7 @@ if tail -c +1025 "$work/good/WMUPDAT.DIP" | cmp -s - "$work/flashed/os.bin"; the
   fail "the flashed OS differs from the image"; fi
 
 start_vboot
-out=$(timeout 120 "$flash" --quiet --device "$device" "$work/good" 2>&1); status=$?
+run_bounded "$flash" --quiet --device "$device" "$work/good"
 wait_vboots
 if [ "$status" -eq 0 ] && [ "$out" = "The handset has its new firmware." ]; then pass; else
   fail "quiet mode prints only the result (exit status $status)"; echo "$out" | tail -n 5; fi
@@ -110,7 +109,7 @@ expect "firmware error while flashing" 6 "Flash Firmware Error occurred:  code 7
 wait_vboots
 
 start_vboot
-out=$(timeout 120 "$flash" --json --device "$device" "$work/good" 2>/dev/null); status=$?
+run_bounded "$flash" --json --device "$device" "$work/good"
 wait_vboots
 if [ "$status" -eq 0 ] && python3 - "$out" <<'PY'
 import json, sys
@@ -130,57 +129,54 @@ then pass; else fail "json events (exit status $status)"; echo "$out" | tail -n 
 "$kit" make --out "$work/big" --os-size 4 >/dev/null
 # ctrl_c PATTERN TIMES KIT: runs the flasher on $device, and once its output shows PATTERN (its
 # handler is in place by then) presses Ctrl-C TIMES times; leaves the output in ctrlc.out and
-# the exit status in $status.
+# the exit status in $status. The flasher gets the signal itself, as from a terminal; one still
+# running at the bound is hung.
 ctrl_c() {
-  # --foreground: timeout must pass on Ctrl-C to the flasher alone, as a terminal would.
-  timeout --foreground 120 "$flash" --device "$device" "$3" >"$work/ctrlc.out" 2>&1 &
-  local flash_pid=$! n
-  for _ in $(seq 600); do
-    grep -qF -- "$1" "$work/ctrlc.out" && break
-    kill -0 "$flash_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  for n in $(seq "$2"); do kill -INT "$flash_pid"; sleep 0.1; done
+  "$flash" --device "$device" "$3" >"$work/ctrlc.out" 2>&1 &
+  local flash_pid=$! n deadline=$((SECONDS + bound))
+  until grep -qF -- "$1" "$work/ctrlc.out" || ! kill -0 "$flash_pid" 2>/dev/null ||
+    [ "$SECONDS" -ge "$deadline" ]; do sleep 0.05; done
+  for n in $(seq "$2"); do kill -INT "$flash_pid" 2>/dev/null; sleep 0.1; done
+  while kill -0 "$flash_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+  if kill -0 "$flash_pid" 2>/dev/null; then
+    kill -KILL "$flash_pid"
+    wait "$flash_pid"
+    tail -n 15 "$work/ctrlc.out"
+    give_up "kovflash still running $bound s after its start, Ctrl-C after \"$1\""
+  fi
   wait "$flash_pid"; status=$?
 }
-# check_ctrl_c NAME STATUS PATTERN...: what ctrl_c left.
-check_ctrl_c() {
-  local name=$1 want=$2 p; shift 2
+
+# Ctrl-C once or twice in each phase. Each case: its name, the handset's options, the line after
+# which Ctrl-C comes, how often, the kit, the exit status wanted, and what must be said; a text
+# starting with ! must not be said, since a handset that fails on its own after Ctrl-C was not
+# stopped by it. The late acknowledgements keep a transfer going for seconds after "Upgrade OS";
+# a file request that the host cannot answer keeps the handset writing for three seconds, and a
+# key answered two seconds late leaves time for Ctrl-C before the refusal.
+while IFS='|' read -r -a c <&3; do
+  name=${c[0]} want=${c[5]} texts=("${c[@]:6}")
+  read -r -a options <<<"${c[1]}"
+  start_vboot "${options[@]}"
+  ctrl_c "${c[2]}" "${c[3]}" "$work/${c[4]}"
+  wait_vboots
   if [ "$status" -ne "$want" ]; then
-    fail "$name: exit status $status, wanted $want"; tail -n 5 "$work/ctrlc.out"; return; fi
-  for p in "$@"; do
-    if ! grep -qF -- "$p" "$work/ctrlc.out"; then
-      fail "$name: no \"$p\" in the output"; tail -n 5 "$work/ctrlc.out"; return; fi
+    fail "Ctrl-C $name: exit status $status, wanted $want"; tail -n 5 "$work/ctrlc.out"; continue
+  fi
+  for text in "${texts[@]}"; do
+    if [ "${text:0:1}" = "!" ] && grep -qF -- "${text:1}" "$work/ctrlc.out"; then
+      fail "Ctrl-C $name: \"${text:1}\" in the output"; tail -n 5 "$work/ctrlc.out"; continue 2
+    elif [ "${text:0:1}" != "!" ] && ! grep -qF -- "$text" "$work/ctrlc.out"; then
+      fail "Ctrl-C $name: no \"$text\" in the output"; tail -n 5 "$work/ctrlc.out"; continue 2
+    fi
   done
   pass
-}
-
-# The late acknowledgements keep the transfer going for seconds after "Upgrade OS".
-start_vboot --late-ack 50@0
-ctrl_c "Upgrade OS" 1 "$work/big"
-wait_vboots
-check_ctrl_c "Ctrl-C between blocks" 130 \
-  "Stopping at the next block boundary (Ctrl-C again to force)..." \
-  "Stopped at your request" "did not receive the whole image"
-
-start_vboot --late-ack 3000@0
-ctrl_c "Upgrade OS" 2 "$work/big"
-wait_vboots
-check_ctrl_c "Ctrl-C twice during a transfer" 130 \
-  "Forced to end. The handset did not receive the whole image and was not told to write it"
-
-# A file request that the host cannot answer keeps the handset writing for three seconds.
-start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
-ctrl_c "handset writing flash" 1 "$work/good"
-wait_vboots
-check_ctrl_c "Ctrl-C while the handset writes its flash" 0 \
-  "The handset is writing its flash and cannot be stopped now" \
-  "The handset has its new firmware."
-
-start_vboot --stream "text:writing;file0;ack" --answer-wait 3000
-ctrl_c "handset writing flash" 2 "$work/good"
-wait_vboots
-check_ctrl_c "Ctrl-C twice while the handset writes its flash" 130 \
-  "Forced to end. The handset was left while writing its flash: it may not start normally."
+done 3<<'CASES'
+between blocks|--late-ack 50@0|Upgrade OS|1|big|130|Stopping at the next block boundary (Ctrl-C again to force)...|Stopped at your request|did not receive the whole image
+twice during a transfer|--late-ack 3000@0|Upgrade OS|2|big|130|Forced to end. The handset did not receive the whole image and was not told to write it
+while the handset writes its flash|--stream text:writing;file0;ack --answer-wait 3000|handset writing flash|1|good|0|The handset is writing its flash and cannot be stopped now|The handset has its new firmware.
+twice while the handset writes its flash|--stream text:writing;file0;ack --answer-wait 3000|handset writing flash|2|good|130|Forced to end. The handset was left while writing its flash: it may not start normally.
+before a firmware error while flashing|--stream text:writing;file0;error:7 --answer-wait 3000|handset writing flash|1|good|6|The handset is writing its flash and cannot be stopped now|Flash Firmware Error occurred:  code 7|The handset stopped while writing its flash|!Stopped at your request
+before a refused key|--key refuse --silent-at key:1:2000|Downloading Data...|1|good|5|The handset refused the kit|!Stopped at your request
+CASES
 
 finish

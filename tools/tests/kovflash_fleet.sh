@@ -29,8 +29,8 @@ start_vboot good1
 start_vboot pulled --pull-at=block:20
 start_vboot refuses --key=refuse
 start_vboot good2
-out=$(timeout 120 "$flash" --device "${pty[good1]}" --device="${pty[pulled]}" \
-  -d "${pty[refuses]}" --device "${pty[good2]}" "$work/kit" 2>&1); status=$?
+run_bounded "$flash" --device "${pty[good1]}" --device="${pty[pulled]}" \
+  -d "${pty[refuses]}" --device "${pty[good2]}" "$work/kit"
 wait_vboots
 if [ "$status" -eq 7 ]; then pass; else fail "four handsets: exit status $status, wanted 7"; fi
 summary=$(sed -n '/^Summary (2 of 4 handsets finished):$/,$p' <<<"$out")
@@ -57,8 +57,7 @@ start_vboot all1
 start_vboot all2
 ln -s "${pty[all1]}" "$work/links/ttyACM0"
 ln -s "${pty[all2]}" "$work/links/ttyACM1"
-out=$(KOVFLASH_ALL_GLOB="$work/links/ttyACM*" timeout 120 "$flash" --all --json "$work/kit" \
-  2>/dev/null); status=$?
+KOVFLASH_ALL_GLOB="$work/links/ttyACM*" run_bounded "$flash" --all --json "$work/kit"
 wait_vboots
 if [ "$status" -eq 0 ] && python3 - "$out" "$work/links" <<'PY'
 import json, sys
@@ -81,15 +80,19 @@ done
 # Ctrl-C reaches every device: the one still sending stops at a block boundary, the one whose
 # handset never appears stops waiting, and the summary says both.
 start_vboot slow --late-ack 50@0
-timeout --foreground 120 "$flash" --device "${pty[slow]}" --device "$work/absent" "$work/kit" \
-  >"$work/ctrlc.out" 2>&1 &
-flash_pid=$!
-for _ in $(seq 600); do
-  grep -qF "${pty[slow]}: Upgrade OS" "$work/ctrlc.out" && break
-  kill -0 "$flash_pid" 2>/dev/null || break
-  sleep 0.05
-done
-kill -INT "$flash_pid"
+# The flasher gets the signal itself, as from a terminal; one still running at the bound is hung.
+"$flash" --device "${pty[slow]}" --device "$work/absent" "$work/kit" >"$work/ctrlc.out" 2>&1 &
+flash_pid=$! deadline=$((SECONDS + bound))
+until grep -qF "${pty[slow]}: Upgrade OS" "$work/ctrlc.out" || ! kill -0 "$flash_pid" 2>/dev/null ||
+  [ "$SECONDS" -ge "$deadline" ]; do sleep 0.05; done
+kill -INT "$flash_pid" 2>/dev/null
+while kill -0 "$flash_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+if kill -0 "$flash_pid" 2>/dev/null; then
+  kill -KILL "$flash_pid"
+  wait "$flash_pid"
+  tail -n 15 "$work/ctrlc.out"
+  give_up "kovflash still running $bound s after its start, with Ctrl-C after \"Upgrade OS\""
+fi
 wait "$flash_pid"; status=$?
 wait_vboots
 out=$(cat "$work/ctrlc.out")
@@ -101,7 +104,7 @@ if [ "$status" -eq 130 ] &&
 check_summary "${pty[slow]}" "stopped by Ctrl-C" 130 "Stopped at your request. The handset did not receive"
 check_summary "$work/absent" "stopped by Ctrl-C" 130 "Stopped while waiting for the handset; nothing was sent."
 
-out=$(KOVFLASH_ALL_GLOB="$work/none*" "$flash" --all "$work/kit" 2>&1); status=$?
+KOVFLASH_ALL_GLOB="$work/none*" run_bounded "$flash" --all "$work/kit"
 if [ "$status" -eq 4 ] && grep -qF "No handset in its boot loader was found." <<<"$out"; then
   pass; else fail "--all with no device present (exit status $status)"; fi
 
