@@ -257,7 +257,12 @@ TEST_F(Extractor, HostileNamesCreateNothingAndStartNothing) {
                                     u"con.txt",
                                     u"..",
                                     u""};
-    fs::create_directories(work.File("sub"));
+    // The package runs one level down, so that what escapes lands in the test's own folder.
+    const TempDir outer;
+    const fs::path run = fs::path(outer.Path()) / "run";
+    fs::create_directories(run / "sub");
+    host.dir = run.string();
+    const ScopedCwd inRun{run.string()};
     for (const std::u16string& name : names) {
         SCOPED_TRACE(std::string(name.begin(), name.end()));
         package.resize(4096);
@@ -268,12 +273,12 @@ TEST_F(Extractor, HostileNamesCreateNothingAndStartNothing) {
         EXPECT_EQ(host.lines, (std::vector<std::string>{"Extract files, please wait.",
                                                         "ERROR:Unsafe file name in the package!"}));
         EXPECT_EQ(host.wizardRuns, 0);
-        EXPECT_TRUE(fs::is_empty(work.File("sub")));
-        EXPECT_FALSE(fs::exists(fs::path(work.Path()).parent_path() / "escaped.txt"));
-        fs::remove(work.File("first.txt"));
-        fs::remove(work.File("sub"));
-        EXPECT_TRUE(fs::is_empty(work.Path()));
-        fs::create_directories(work.File("sub"));
+        EXPECT_TRUE(fs::is_empty(run / "sub"));
+        EXPECT_FALSE(fs::exists(fs::path(outer.Path()) / "escaped.txt"));
+        fs::remove(run / "first.txt");
+        fs::remove(run / "sub");
+        EXPECT_TRUE(fs::is_empty(run));
+        fs::create_directories(run / "sub");
     }
 }
 
